@@ -1,0 +1,23 @@
+# Compiler settings shared by every target of the project's own code.
+
+# Levels and angles must come out the same in both DLLs and in the native
+# tests: 64-bit doubles throughout, no x87 80-bit intermediates on i686, and
+# no fused multiply-adds that would round differently.
+add_compile_options(-ffp-contract=off)
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86")
+  add_compile_options(-msse2 -mfpmath=sse)
+endif()
+
+# Warnings are errors in our own targets only; third-party code (GoogleTest)
+# keeps its own flags.
+function(vlvis_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wshadow -Wundef -Werror)
+endfunction()
+
+# Windows executables and the DLL carry libgcc, libstdc++ and winpthread
+# inside them, so nothing but system DLLs has to sit beside them.
+function(vlvis_static_runtime target)
+  if(WIN32)
+    target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++)
+  endif()
+endfunction()

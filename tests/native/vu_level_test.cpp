@@ -1,0 +1,229 @@
+#include "render/vu_level.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace {
+
+using Row = std::array<signed char, 576>;
+
+Row filled(int value)
+{
+    Row row;
+    row.fill(static_cast<signed char>(value));
+    return row;
+}
+
+struct Point {
+    int x, y;
+    bool operator==(const Point &other) const { return x == other.x && y == other.y; }
+};
+
+std::ostream &operator<<(std::ostream &out, const Point &p)
+{
+    return out << "(" << p.x << ", " << p.y << ")";
+}
+
+Point endOf(const NeedleLine &line) { return {line.endX, line.endY}; }
+
+// Worked values: each row is run on both channels from the same stored level.
+struct WorkedRow {
+    const char *name;
+    Row samples;
+    double startLevel;
+    double newLevel;
+    Point left, right;
+};
+
+double decibels(double sum) { return 10.0 * std::log10(sum / 576.0); }
+
+class WorkedTable : public ::testing::TestWithParam<WorkedRow> {};
+
+TEST_P(WorkedTable, LevelAndEndPoints)
+{
+    const WorkedRow &row = GetParam();
+    needleLevels[0] = needleLevels[1] = row.startLevel;
+
+    const NeedleLine left = updateNeedle(0, row.samples.data());
+    const NeedleLine right = updateNeedle(1, row.samples.data());
+
+    EXPECT_NEAR(left.level, row.newLevel, 5e-5);
+    EXPECT_EQ(left.level, right.level) << "the channels must not influence each other";
+    EXPECT_EQ(needleLevels[0], left.level);
+    EXPECT_EQ(needleLevels[1], right.level);
+    EXPECT_EQ(endOf(left), row.left);
+    EXPECT_EQ(endOf(right), row.right);
+    EXPECT_EQ(left.pivotX, 68);
+    EXPECT_EQ(left.pivotY, 65);
+    EXPECT_EQ(right.pivotX, 206);
+    EXPECT_EQ(right.pivotY, 65);
+}
+
+Row onlyFirstSample()
+{
+    Row row = filled(0);
+    row[0] = 100;
+    return row;
+}
+
+Row singleSample(int index, int value)
+{
+    Row row = filled(0);
+    row[index] = static_cast<signed char>(value);
+    return row;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, WorkedTable,
+    ::testing::Values(
+        WorkedRow{"silence", filled(0), 0.0, -34.925, {16, 45}, {154, 45}},
+        WorkedRow{"fullScaleNegative", filled(-128), 0.0, 5.79275, {56, 11}, {194, 11}},
+        WorkedRow{"fullScalePositive", filled(127), 0.0, 5.78338, {56, 11}, {194, 11}},
+        WorkedRow{"allTen", filled(10), 0.0, 2.74792, {41, 16}, {179, 16}},
+        WorkedRow{"allOne", filled(1), 0.0, -0.00208, {29, 25}, {167, 25}},
+        // Byte 0xFF is -1, so its magnitude equals that of +1.
+        WorkedRow{"allMinusOneBytes", filled(0xFF - 256), 0.0, -0.00208, {29, 25}, {167, 25}},
+        WorkedRow{"fullScaleOnUpperStop", filled(-128), decibels(73600), decibels(73600), {120, 46}, {258, 46}},
+        WorkedRow{"allTenSettled", filled(10), decibels(5750), decibels(5750), {79, 11}, {217, 11}},
+        WorkedRow{"onlySampleZeroCountsAsSilence", onlyFirstSample(), 0.0, -34.925, {16, 45}, {154, 45}},
+        WorkedRow{"singleOneAtIndexOne", singleSample(1, 1), 0.0, 0.275 * -27.60422483423212, {16, 45}, {154, 45}},
+        WorkedRow{"singleMinusOneAtLastIndex", singleSample(575, -1), 0.0, 0.275 * -27.60422483423212, {16, 45}, {154, 45}},
+        WorkedRow{"storedAboveLimitReadsAs127", filled(0), 500.0, 0.275 * -127 + 0.725 * 127, {120, 46}, {258, 46}},
+        WorkedRow{"storedNaNReadsAsMinus127", filled(-128), std::numeric_limits<double>::quiet_NaN(),
+                  0.275 * 21.06462 + 0.725 * -127, {16, 45}, {154, 45}}),
+    [](const ::testing::TestParamInfo<WorkedRow> &row) { return std::string(row.param.name); });
+
+// Frame-by-frame levels under constant input, with the frame on which the
+// needle first reaches the upper stop.
+struct Rise {
+    const char *name;
+    double startLevel;
+    int framesOnLowerStop;
+    int frameOfUpperStop;
+};
+
+class RiseUnderFullScale : public ::testing::TestWithParam<Rise> {};
+
+TEST_P(RiseUnderFullScale, StopsAreReachedOnTheRightFrames)
+{
+    const Rise &rise = GetParam();
+    const Row loud = filled(-128);
+    needleLevels[0] = rise.startLevel;
+    for (int frame = 1; frame <= rise.frameOfUpperStop; ++frame) {
+        const NeedleLine line = updateNeedle(0, loud.data());
+        // The stops are judged by angle: one frame before the upper stop the
+        // truncated end point can already be the stop's.
+        const double angle = line.level * 5.6 + 45.5;
+        EXPECT_EQ(angle <= 20.5, frame <= rise.framesOnLowerStop) << "frame " << frame << " level " << line.level;
+        EXPECT_EQ(angle >= 160.0, frame == rise.frameOfUpperStop) << "frame " << frame << " level " << line.level;
+        if (frame <= rise.framesOnLowerStop) {
+            EXPECT_EQ(endOf(line), (Point{16, 45}));
+        }
+        if (frame == rise.frameOfUpperStop) {
+            EXPECT_EQ(endOf(line), (Point{120, 46}));
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, RiseUnderFullScale,
+                         ::testing::Values(Rise{"fromZero", 0.0, 0, 11},
+                                           Rise{"afterLongSilence", -127.0, 5, 18}),
+                         [](const ::testing::TestParamInfo<Rise> &rise) { return std::string(rise.param.name); });
+
+TEST(VuLevel, RiseFromZeroFollowsTheListedLevels)
+{
+    const double expected[] = {5.7928, 9.9925, 13.0373, 15.2448, 16.8452, 18.0055,
+                               18.8468, 19.4567, 19.8988, 20.2194, 20.4518};
+    const Row loud = filled(-128);
+    needleLevels[0] = 0.0;
+    for (double level : expected) EXPECT_NEAR(updateNeedle(0, loud.data()).level, level, 5e-5);
+}
+
+TEST(VuLevel, LeavingTheLowerStopAfterSilenceIsAt43Degrees)
+{
+    const Row loud = filled(-128);
+    needleLevels[0] = -127.0;
+    double level = 0;
+    for (int frame = 1; frame <= 6; ++frame) level = updateNeedle(0, loud.data()).level;
+    EXPECT_NEAR(level * 5.6 + 45.5, 43.05, 0.01);
+}
+
+TEST(VuLevel, OneSilentFrameDropsTheNeedleFromTheUpperStop)
+{
+    const Row silent = filled(0);
+    needleLevels[0] = decibels(73600);
+    const NeedleLine line = updateNeedle(0, silent.data());
+    EXPECT_NEAR(line.level, -19.6532, 5e-5);
+    EXPECT_EQ(endOf(line), (Point{16, 45}));
+}
+
+TEST(VuLevel, LongSilenceNeverPassesBelowTheLimit)
+{
+    const Row silent = filled(0);
+    needleLevels[0] = 0.0;
+    for (int frame = 0; frame < 2000; ++frame) {
+        const NeedleLine line = updateNeedle(0, silent.data());
+        ASSERT_GE(line.level, -127.0);
+        ASSERT_EQ(endOf(line), (Point{16, 45}));
+    }
+    EXPECT_NEAR(needleLevels[0], -127.0, 1e-9);
+}
+
+TEST(VuLevel, ChannelsKeepSeparateLevels)
+{
+    const Row loud = filled(-128);
+    const Row silent = filled(0);
+    needleLevels[0] = needleLevels[1] = 0.0;
+    updateNeedle(0, loud.data());
+    EXPECT_EQ(needleLevels[1], 0.0);
+    updateNeedle(1, silent.data());
+    EXPECT_NEAR(needleLevels[0], 5.79275, 5e-5);
+    EXPECT_NEAR(needleLevels[1], -34.925, 1e-12);
+}
+
+TEST(VuLevel, MixedRowsMatchADirectSumFromSampleOne)
+{
+    unsigned state = 12345;
+    for (int trial = 0; trial < 200; ++trial) {
+        Row row;
+        int sum = 0;
+        for (int j = 0; j < 576; ++j) {
+            state = state * 1103515245u + 12345u;
+            row[j] = static_cast<signed char>(static_cast<int>((state >> 16) & 0xFF) - 128);
+            if (j > 0) sum += row[j] < 0 ? -row[j] : row[j];
+        }
+        const double expected = sum == 0 ? -127.0 : std::max(-127.0, 10.0 * std::log10(sum / 576.0));
+        needleLevels[0] = 0.0;
+        EXPECT_NEAR(updateNeedle(0, row.data()).level, 0.275 * expected, 1e-12) << "trial " << trial;
+    }
+}
+
+TEST(VuLevel, NinetyDegreesUsesTheMetersPi)
+{
+    // 3.14/2 instead of pi/2 leaves cos at about 0.0008, so x is 68.456.
+    const double upright = (90.0 - 45.5) / 5.6;
+    EXPECT_EQ(endOf(needleLineForLevel(0, upright)), (Point{68, 10}));
+    EXPECT_EQ(endOf(needleLineForLevel(1, upright)), (Point{206, 10}));
+}
+
+TEST(VuLevel, EveryEndPointStaysInItsOwnMeter)
+{
+    for (double level = -130.0; level <= 130.0; level += 0.01) {
+        const NeedleLine left = needleLineForLevel(0, level);
+        const NeedleLine right = needleLineForLevel(1, level);
+        ASSERT_GE(left.endX, 16);
+        ASSERT_LE(left.endX, 120);
+        ASSERT_GE(right.endX, 154);
+        ASSERT_LE(right.endX, 258);
+        ASSERT_GE(left.endY, 10);
+        ASSERT_LE(left.endY, 46);
+        ASSERT_EQ(left.endY, right.endY);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,51 @@
+// What the Wine tests share: finding and loading the built DLL like a host,
+// scratch folders, and pumping messages instead of sleeping.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "plugin/vis_records.h"
+
+// The folder of the running test executable, with a trailing backslash.
+std::string exeFolder();
+
+// A fresh, empty folder under the build folder for one test's files.
+std::string scratchFolder(const std::string &name);
+
+// Copies the built vlvis003.dll into a fresh scratch folder and loads it,
+// so that the copy starts with the library's load-time state and no
+// plugin.ini beside it. Returns null on failure.
+struct LoadedPlugin {
+    HMODULE library = nullptr;
+    std::string folder;
+    VisHeader *header = nullptr;
+    VisModule *module(int index) const { return header ? header->moduleByIndex(index) : nullptr; }
+};
+LoadedPlugin loadPluginCopy(const std::string &name);
+void unloadPlugin(LoadedPlugin &plugin);
+
+// Dispatches this thread's messages until done() holds or the time is up.
+// Returns done()'s last value.
+template <typename Done>
+bool pumpUntil(Done done, DWORD timeoutMs)
+{
+    const DWORD start = GetTickCount();
+    for (;;) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        if (done()) return true;
+        const DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= timeoutMs) return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+}
+
+void pumpMessagesFor(DWORD ms);
+
+// A top-level window standing in for the player's main window.
+HWND createHostWindow(int x, int y, int width, int height);

@@ -43,8 +43,9 @@ UninstPage instfiles
 ; Not finding the player is no reason to refuse: the user may install it later.
 Function checkPlayerFolder
   ${IfNot} ${FileExists} "$INSTDIR\winamp.exe"
-    MessageBox MB_YESNO|MB_ICONQUESTION "There is no winamp.exe in$\r$\n$INSTDIR.$\r$\n$\r$\nInstall there anyway?" IDYES +2
-    Abort
+    ${If} ${Cmd} `MessageBox MB_YESNO|MB_ICONQUESTION "There is no winamp.exe in$\r$\n$INSTDIR.$\r$\n$\r$\nInstall there anyway?" IDNO`
+      Abort
+    ${EndIf}
   ${EndIf}
 FunctionEnd
 

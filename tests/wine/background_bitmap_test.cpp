@@ -304,6 +304,26 @@ TEST_F(BackgroundBitmap, Face24BitsLaidOutTheUsualWay)
     EXPECT_EQ(backgroundHeader.biHeight, 75);
 }
 
+TEST_F(BackgroundBitmap, CommittedFaceLoadsAt137By75With24Bits)
+{
+    const std::string path = exeFolder() + "vl-vu.bmp";
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
+    Bytes bytes(GetFileSize(file, nullptr));
+    DWORD got = 0;
+    ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
+    CloseHandle(file);
+    ASSERT_EQ(got, 30954u);
+
+    HBITMAP made = loadBackgroundBitmap(path.c_str());
+    ASSERT_NE(made, nullptr);
+    EXPECT_EQ(backgroundHeader.biSize, 40u);
+    EXPECT_EQ(backgroundHeader.biWidth, 137);
+    EXPECT_EQ(backgroundHeader.biHeight, 75);
+    EXPECT_EQ(backgroundHeader.biBitCount, 24);
+    EXPECT_TRUE(samePicture(readBitmap(made, 137, 75), decodeDib(137, 75, 24, {}, Bytes(bytes.begin() + 54, bytes.end())), 137));
+}
+
 struct DepthRow {
     const char *name;
     int bitCount;

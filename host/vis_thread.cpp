@@ -161,11 +161,15 @@ RunEnd runModule(HostRun &run, int index, VisModule &module, HANDLE timer, long 
 
     RunTimes times;
     resetFrameStats(frameStats);
-    const long long delay = (module.delayMs > 0 ? module.delayMs : 1) * counterFrequency.QuadPart / 1000;
     const long long runTicks = static_cast<long long>(options.seconds * static_cast<double>(counterFrequency.QuadPart));
     times.startTicks = now();
     times.cpuStart = processCpu100ns();
-    long long due = times.startTicks;
+    // A periodic timer keeps frames to a fixed schedule without a call per
+    // frame; a frame that comes late is followed by one at once, not by a burst.
+    const LONG delayMs = module.delayMs > 0 ? module.delayMs : 1;
+    LARGE_INTEGER firstDue;
+    firstDue.QuadPart = -10000LL * delayMs;
+    SetWaitableTimer(timer, &firstDue, delayMs, nullptr, nullptr, FALSE);
     RunEnd end = RunEnd::frames;
     while (end == RunEnd::frames) {
         if (!dispatchMessages(times)) {
@@ -216,19 +220,11 @@ RunEnd runModule(HostRun &run, int index, VisModule &module, HANDLE timer, long 
         }
         if (end != RunEnd::frames) break;
 
-        // Frames keep to a fixed schedule; one that comes late does not pull
-        // the next ones forward into a burst.
-        due += delay;
-        const long long current = now();
-        if (due < current - delay) due = current;
-        LARGE_INTEGER dueIn;
-        dueIn.QuadPart = -((due - current) * 10000000 / counterFrequency.QuadPart);
-        if (dueIn.QuadPart >= 0) dueIn.QuadPart = -1;
-        SetWaitableTimer(timer, &dueIn, 0, nullptr, nullptr, FALSE);
         if (!waitForFrame(timer, times)) end = RunEnd::quitMessage;
     }
     times.endTicks = now();
     times.cpuEnd = processCpu100ns();
+    CancelWaitableTimer(timer);
 
     module.quit(&module);
     // The vis window's destruction posted WM_QUIT to this thread; left in the

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <functional>
@@ -399,6 +400,113 @@ protected:
     }
     std::string folder;
 };
+
+// The committed meter face at the one path the plug-in reads it from, for
+// the duration of a test, unless a face is there already.
+class FaceInPlace {
+public:
+    FaceInPlace()
+    {
+        createdFolder = CreateDirectoryA(folder, nullptr) != 0;
+        created = CopyFileA((exeFolder() + "vl-vu.bmp").c_str(), path, TRUE) != 0;
+    }
+    ~FaceInPlace()
+    {
+        if (created) DeleteFileA(path);
+        if (createdFolder) RemoveDirectoryA(folder);
+    }
+    FaceInPlace(const FaceInPlace &) = delete;
+    FaceInPlace &operator=(const FaceInPlace &) = delete;
+
+private:
+    static constexpr const char *folder = "c:\\program files\\winamp";
+    static constexpr const char *path = "c:\\program files\\winamp\\vl-vu.bmp";
+    bool created = false;
+    bool createdFolder = false;
+};
+
+// The needle of the meter whose pivot is at x pivotX, as an angle in degrees
+// from the left horizontal (the meter's own scale: 20.5 at rest, 90 upright),
+// averaged over its pure black pixels; the face itself has none, and the
+// outline and divider are left out. Negative when no needle shows.
+double needleAngle(const Picture &picture, double pivotX, UINT fromColumn, UINT toColumn)
+{
+    const double pi = 3.14159265358979;
+    double sum = 0;
+    int count = 0;
+    for (UINT y = 1; y + 1 < picture.height; ++y)
+        for (UINT x = fromColumn; x <= toColumn; ++x) {
+            const BYTE *p = picture.pixel(x, y);
+            if (p[0] | p[1] | p[2]) continue;
+            const double dx = pivotX - x, dy = 65.0 - y;
+            if (dx * dx + dy * dy < 100) continue;  // too close to the pivot to tell the direction
+            sum += std::atan2(dy, dx) * 180 / pi;
+            ++count;
+        }
+    return count ? sum / count : -1;
+}
+
+TEST_F(HostWithPlugin, RunsTheVuMetersOnTheBuiltInProgram)
+{
+    FaceInPlace face;
+    // Silence, then the quiet passage from 0.5 s, then the loud one from 2 s.
+    const HostResult result = runHost(folder, "--plugin " + quoted(folder + "vlvis003.dll") +
+                                                  " --module 0 --seconds 3.4 --mute --capture " + quoted(folder + "frames"));
+    ASSERT_EQ(result.exitCode, 0u) << result.out << result.err;
+    const std::string frames = folder + "frames\\";
+    const int count = countFrames(frames);
+    EXPECT_GE(count, 80) << "3.4 s at 40 frames a second";
+
+    // Each meter's needle must be seen at rest, then in the quiet range, then
+    // far up the scale, in that order.
+    enum Stage { rest, quiet, loud };
+    Stage stage[2] = {rest, rest};
+    for (int n = 0; n < count; ++n) {
+        Picture picture;
+        ASSERT_TRUE(readPng(framePath(frames, n), picture)) << n;
+        ASSERT_EQ(picture.width, 275u) << n;
+        ASSERT_EQ(picture.height, 75u) << n;
+        const double angles[2] = {needleAngle(picture, 68.5, 1, 136), needleAngle(picture, 206.5, 138, 273)};
+        for (int m = 0; m < 2; ++m) {
+            if (stage[m] == rest && angles[m] > 30 && angles[m] < 100) stage[m] = quiet;
+            if (stage[m] == quiet && angles[m] > 125) stage[m] = loud;
+        }
+    }
+    EXPECT_EQ(stage[0], loud) << "left needle";
+    EXPECT_EQ(stage[1], loud) << "right needle";
+
+    const std::string settings = readWhole(folder + "plugin.ini");
+    EXPECT_NE(settings.find("[Analog VU meters - Velmora]"), std::string::npos) << settings;
+    EXPECT_NE(settings.find("Screen_x=100"), std::string::npos) << settings;
+    EXPECT_NE(settings.find("Screen_y=100"), std::string::npos) << settings;
+}
+
+TEST_F(HostWithPlugin, RunsTheOscilloscopeOnTheBuiltInProgram)
+{
+    FaceInPlace face;
+    const HostResult result = runHost(folder, "--plugin " + quoted(folder + "vlvis003.dll") +
+                                                  " --module 1 --seconds 1 --mute --capture " + quoted(folder + "frames"));
+    ASSERT_EQ(result.exitCode, 0u) << result.out << result.err;
+    const std::string frames = folder + "frames\\";
+    const int count = countFrames(frames);
+    EXPECT_GE(count, 20) << "a second at 40 frames a second";
+    for (int n : {0, count / 2, count - 1}) {
+        Picture picture;
+        ASSERT_TRUE(readPng(framePath(frames, n), picture)) << n;
+        EXPECT_EQ(picture.width, 576u) << n;
+        EXPECT_EQ(picture.height, 512u) << n;
+        int black = 0, white = 0;
+        for (size_t i = 0; i + 2 < picture.bgr.size(); i += 3) {
+            const int sum = picture.bgr[i] + picture.bgr[i + 1] + picture.bgr[i + 2];
+            black += sum == 0;
+            white += sum == 3 * 255;
+        }
+        EXPECT_GT(black, 576) << "frame " << n << " shows traces";
+        EXPECT_GT(white, 576 * 256) << "frame " << n << " is black lines on white";
+    }
+    const std::string settings = readWhole(folder + "plugin.ini");
+    EXPECT_NE(settings.find("[Z Ovi Zavoz]"), std::string::npos) << settings;
+}
 
 TEST_F(HostWithPlugin, ListsTheModulesOfTheDllBesideIt)
 {

@@ -120,8 +120,10 @@ void printStats(int index, const VisModule &module, const RunTimes &times)
         };
         std::printf("  CPU per frame %.3f ms (the whole process: host and plug-in)\n",
                     static_cast<double>(times.cpuEnd - times.cpuStart) / 1e4 / static_cast<double>(frames));
-        std::printf("  time per frame: render %.3f ms, messages %.3f ms, host's own %.3f ms\n",
-                    perFrameMs(times.renderTicks), perFrameMs(times.dispatchTicks), perFrameMs(hostOwn));
+        std::printf("  time per frame: render %.3f ms, messages %.3f ms, ", perFrameMs(times.renderTicks),
+                    perFrameMs(times.dispatchTicks));
+        if (times.captureTicks) std::printf("capture %.3f ms, ", perFrameMs(times.captureTicks));
+        std::printf("host's own %.3f ms\n", perFrameMs(hostOwn));
     }
     std::fflush(stdout);
 }

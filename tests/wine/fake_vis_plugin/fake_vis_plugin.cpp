@@ -52,6 +52,7 @@ LRESULT CALLBACK fakeWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 int __cdecl fakeConfig(VisModule *module);
 int __cdecl fakeInit(VisModule *module);
 int __cdecl fakeRender(VisModule *module);
+int __cdecl idleRender(VisModule *module);
 void __cdecl fakeQuit(VisModule *module);
 
 VisModule makeModule(const char *description, VisInitFunction init, VisRenderFunction render)
@@ -74,6 +75,9 @@ VisModule fakeModules[] = {
     makeModule("Fake: posts WM_QUIT on frame 3", fakeInit, fakeRender),
     makeModule("Fake: no init", nullptr, fakeRender),
     makeModule("Fake: no render", fakeInit, nullptr),
+    // Draws and records nothing per frame, so that --stats shows what the
+    // host itself costs.
+    makeModule("Fake: renders nothing", fakeInit, idleRender),
 };
 constexpr int fakeModuleCount = sizeof fakeModules / sizeof fakeModules[0];
 
@@ -156,6 +160,11 @@ int __cdecl fakeRender(VisModule *module)
 
     if (renders == 3 && indexOf(module) == 1) return 1;
     if (renders == 3 && indexOf(module) == 2) PostQuitMessage(0);
+    return 0;
+}
+
+int __cdecl idleRender(VisModule *)
+{
     return 0;
 }
 

@@ -113,11 +113,9 @@ int liveGdiObjects()
 {
     const DWORD counted = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
     if (counted) return static_cast<int>(counted);
-    using QueryProcess = LONG(WINAPI *)(HANDLE, PROCESSINFOCLASS, void *, ULONG, ULONG *);
-    auto query = reinterpret_cast<QueryProcess>(
-        reinterpret_cast<void *>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationProcess")));
     PROCESS_BASIC_INFORMATION basic = {};
-    if (!query || query(GetCurrentProcess(), ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0) return -1;
+    if (NtQueryInformationProcess(GetCurrentProcess(), ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0)
+        return -1;
     const auto *peb = reinterpret_cast<const unsigned char *>(basic.PebBaseAddress);
     const auto *table = *reinterpret_cast<const GdiHandleEntry *const *>(peb + gdiHandleTableOffset);
     if (!table) return -1;

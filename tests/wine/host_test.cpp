@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -321,6 +322,26 @@ TEST_F(HostWithFake, QuitMessageEndsTheModuleAndTheNextStartsNormally)
     expectOneThread(log);
 }
 
+TEST_F(HostWithFake, EscOrClosingThePlayerWindowEndsTheWholeRun)
+{
+    for (const char *module : {"6", "7"}) {
+        DeleteFileA((folder + "fake_vis_log.txt").c_str());
+        const DWORD start = GetTickCount();
+        const HostResult result = run(std::string("--module ") + module + ",0 --seconds 5");
+        EXPECT_EQ(result.exitCode, 0u) << module << result.out << result.err;
+        EXPECT_LT(GetTickCount() - start, 4000u) << module << ": the run ended early";
+        const std::vector<LogLine> log = readLog(folder);
+        const std::string sequence = calls(log);
+        // The request reaches the vis thread within a frame or two, and the
+        // module after it never starts.
+        EXPECT_EQ(sequence.substr(0, 4), "[rrr") << module << ": " << sequence;
+        EXPECT_LE(sequence.size(), 8u) << module << ": " << sequence;
+        EXPECT_EQ(std::count(sequence.begin(), sequence.end(), '['), 1) << module << ": " << sequence;
+        EXPECT_EQ(sequence.back(), ']') << module << ": " << sequence;
+        expectOneThread(log);
+    }
+}
+
 TEST_F(HostWithFake, ModuleWithoutInitOrRenderIsAnErrorBeforeAnyCall)
 {
     for (const char *row : {"3 init", "4 render"}) {
@@ -339,7 +360,8 @@ TEST_F(HostWithFake, ListsEveryModule)
     EXPECT_NE(result.out.find("Fake vis plug-in for the host's tests"), std::string::npos) << result.out;
     EXPECT_NE(result.out.find("0: Fake: records every call"), std::string::npos) << result.out;
     EXPECT_NE(result.out.find("5: Fake: renders nothing"), std::string::npos) << result.out;
-    EXPECT_EQ(result.out.find("6:"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("7: Fake: closes the host window at frame 3"), std::string::npos) << result.out;
+    EXPECT_EQ(result.out.find("8:"), std::string::npos) << result.out;
     EXPECT_TRUE(readLog(folder).empty()) << "listing calls no entry point";
 }
 

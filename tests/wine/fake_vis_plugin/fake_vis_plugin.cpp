@@ -78,6 +78,10 @@ VisModule fakeModules[] = {
     // Draws and records nothing per frame, so that --stats shows what the
     // host itself costs.
     makeModule("Fake: renders nothing", fakeInit, idleRender),
+    // As a user would: Esc in the vis window, passed on to the player's
+    // window, or the player's window closed.
+    makeModule("Fake: passes Esc on at frame 3", fakeInit, fakeRender),
+    makeModule("Fake: closes the host window at frame 3", fakeInit, fakeRender),
 };
 constexpr int fakeModuleCount = sizeof fakeModules / sizeof fakeModules[0];
 
@@ -160,6 +164,8 @@ int __cdecl fakeRender(VisModule *module)
 
     if (renders == 3 && indexOf(module) == 1) return 1;
     if (renders == 3 && indexOf(module) == 2) PostQuitMessage(0);
+    if (renders == 3 && indexOf(module) == 6) PostMessageA(module->parentWindow, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+    if (renders == 3 && indexOf(module) == 7) PostMessageA(module->parentWindow, WM_CLOSE, 0, 0);
     return 0;
 }
 

@@ -25,7 +25,8 @@ long long now()
 
 long long microseconds(long long ticks)
 {
-    return ticks / counterFrequency.QuadPart * 1000000 + ticks % counterFrequency.QuadPart * 1000000 / counterFrequency.QuadPart;
+    const long long frequency = counterFrequency.QuadPart;
+    return ticks / frequency * 1000000 + ticks % frequency * 1000000 / frequency;
 }
 
 long long processCpu100ns()
@@ -67,14 +68,14 @@ bool dispatchMessages(RunTimes &times)
 
 // Waits until the timer fires, dispatching messages as they come, without
 // spinning. Returns false when a WM_QUIT came.
-bool waitForFrame(HANDLE timer, RunTimes &times)
+bool waitForFrame(HANDLE timer, DWORD delayMs, RunTimes &times)
 {
     for (;;) {
         const long long start = now();
         const DWORD woken = MsgWaitForMultipleObjectsEx(1, &timer, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        if (woken != WAIT_OBJECT_0 && woken != WAIT_OBJECT_0 + 1) Sleep(delayMs);  // a failed wait must not spin
         times.waitTicks += now() - start;
-        if (woken == WAIT_OBJECT_0) return true;
-        if (woken != WAIT_OBJECT_0 + 1) return true;  // a broken wait must not turn into a busy loop
+        if (woken != WAIT_OBJECT_0 + 1) return true;
         if (!dispatchMessages(times)) return false;
     }
 }
@@ -222,7 +223,7 @@ RunEnd runModule(HostRun &run, int index, VisModule &module, HANDLE timer, long 
         }
         if (end != RunEnd::frames) break;
 
-        if (!waitForFrame(timer, times)) end = RunEnd::quitMessage;
+        if (!waitForFrame(timer, static_cast<DWORD>(delayMs), times)) end = RunEnd::quitMessage;
     }
     times.endTicks = now();
     times.cpuEnd = processCpu100ns();

@@ -30,7 +30,10 @@ bool loadPlugin(HostRun &run, std::string &error)
     }
     run.library = LoadLibraryA(path.c_str());
     if (!run.library) {
-        error = "cannot load '" + path + "' as a DLL (error " + std::to_string(GetLastError()) + ")";
+        const DWORD code = GetLastError();
+        error = "cannot load '" + path + "' as a DLL (error " + std::to_string(code) + ")";
+        if (code == ERROR_BAD_EXE_FORMAT)
+            error += ": it is not built for this host; a 32-bit plug-in needs the 32-bit vishost.exe";
         return false;
     }
     using GetHeader = VisHeader *(__cdecl *)();

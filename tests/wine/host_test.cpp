@@ -162,7 +162,9 @@ struct Picture {
 
 bool readPng(const std::string &path, Picture &picture)
 {
-    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    // The thread's COM state is put back afterwards: the other tests in
+    // this process run message boxes on it.
+    const bool com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
     IWICImagingFactory *factory = nullptr;
     IWICBitmapDecoder *decoder = nullptr;
     IWICBitmapFrameDecode *frame = nullptr;
@@ -184,6 +186,7 @@ bool readPng(const std::string &path, Picture &picture)
     if (frame) frame->Release();
     if (decoder) decoder->Release();
     if (factory) factory->Release();
+    if (com) CoUninitialize();
     return read;
 }
 

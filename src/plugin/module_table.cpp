@@ -1,5 +1,7 @@
 #include "plugin/module_table.h"
 
+#include "render/renderers.h"
+
 // The descriptions double as section names in plugin.ini, so they must stay
 // byte for byte as users' settings files already have them.
 VisModule vuModule = {
@@ -7,7 +9,7 @@ VisModule vuModule = {
     nullptr, nullptr, 0, 0,
     25, 25, 0, 2,
     {}, {},
-    config, nullptr, nullptr, nullptr,
+    config, nullptr, renderVuMeters, nullptr,
     nullptr,
 };
 
@@ -16,7 +18,7 @@ VisModule scopeModule = {
     nullptr, nullptr, 0, 0,
     25, 25, 0, 2,
     {}, {},
-    config, nullptr, nullptr, nullptr,
+    config, nullptr, renderScope, nullptr,
     nullptr,
 };
 

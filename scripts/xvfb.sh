@@ -19,15 +19,17 @@ start_private_display() {
     rm -f "$fdfile"
 }
 
+# Runs from EXIT traps under set -e, so nothing here may fail the script.
 stop_private_display() {
     for prefix in "$@"; do
-        [ -d "$prefix" ] && WINEPREFIX=$prefix wineserver_command -k 2>/dev/null
+        if [ -d "$prefix" ]; then WINEPREFIX=$prefix wineserver_command -k 2>/dev/null || true; fi
     done
     if [ -n "$xvfb_pid" ]; then
-        kill "$xvfb_pid" 2>/dev/null
-        wait "$xvfb_pid" 2>/dev/null
+        kill "$xvfb_pid" 2>/dev/null || true
+        wait "$xvfb_pid" 2>/dev/null || true
         xvfb_pid=
     fi
+    return 0
 }
 
 wineserver_command() {

@@ -1,5 +1,6 @@
 #include "frame_pictures.h"
 
+#include <cstring>
 #include <sstream>
 
 static HBITMAP topDownSection(int width, int height, std::uint32_t **bits)
@@ -64,14 +65,26 @@ std::uint32_t faceColour(int x, int y)
     return (std::uint32_t(x & 0xFF) << 16) | (std::uint32_t(y & 0xFF) << 8) | std::uint32_t(0x40 + (x >> 8));
 }
 
-TestFace makeTestFace(int width, int height)
+static BITMAPINFOHEADER faceHeader(int width, int height)
 {
-    TestFace face;
+    BITMAPINFOHEADER header = {};
+    header.biSize = sizeof header;
+    header.biWidth = width;
+    header.biHeight = height;
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    header.biCompression = BI_RGB;
+    return header;
+}
+
+// The pixel rows as a 24-bit file stores them: bottom-up, or top-down for a
+// negative height; blue, green, red; each row padded to 4 bytes.
+static std::vector<unsigned char> faceRows(int width, int height)
+{
     const int rows = height < 0 ? -height : height;
     const int stride = (width * 3 + 3) & ~3;
     std::vector<unsigned char> bits(std::size_t(stride) * rows, 0);
     for (int row = 0; row < rows; ++row) {
-        // Bottom-up files store the picture's lowest row first.
         const int y = height < 0 ? row : rows - 1 - row;
         for (int x = 0; x < width; ++x) {
             const std::uint32_t colour = faceColour(x, y);
@@ -81,12 +94,14 @@ TestFace makeTestFace(int width, int height)
             pixel[2] = (colour >> 16) & 0xFF;
         }
     }
-    face.header.biSize = sizeof face.header;
-    face.header.biWidth = width;
-    face.header.biHeight = height;
-    face.header.biPlanes = 1;
-    face.header.biBitCount = 24;
-    face.header.biCompression = BI_RGB;
+    return bits;
+}
+
+TestFace makeTestFace(int width, int height)
+{
+    TestFace face;
+    const std::vector<unsigned char> bits = faceRows(width, height);
+    face.header = faceHeader(width, height);
     face.header.biSizeImage = DWORD(bits.size());
     BITMAPINFO info = {};
     info.bmiHeader = face.header;
@@ -94,6 +109,32 @@ TestFace makeTestFace(int width, int height)
     face.bitmap = CreateDIBitmap(screen, &face.header, CBM_INIT, bits.data(), &info, DIB_RGB_COLORS);
     ReleaseDC(nullptr, screen);
     return face;
+}
+
+std::vector<unsigned char> testFaceFile(int width, int height)
+{
+    const std::vector<unsigned char> bits = faceRows(width, height);
+    BITMAPINFOHEADER header = faceHeader(width, height);
+    header.biSizeImage = DWORD(bits.size());
+    BITMAPFILEHEADER file = {};
+    file.bfType = 0x4D42;  // "BM"
+    file.bfOffBits = 14 + 40;
+    file.bfSize = DWORD(file.bfOffBits + bits.size());
+    std::vector<unsigned char> bytes(file.bfSize);
+    // The packed 14-byte layout, field by field.
+    unsigned char *out = bytes.data();
+    auto put = [&out](const void *field, std::size_t size) {
+        std::memcpy(out, field, size);
+        out += size;
+    };
+    put(&file.bfType, 2);
+    put(&file.bfSize, 4);
+    put(&file.bfReserved1, 2);
+    put(&file.bfReserved2, 2);
+    put(&file.bfOffBits, 4);
+    put(&header, 40);
+    put(bits.data(), bits.size());
+    return bytes;
 }
 
 Picture drawBlackOnWhite(int width, int height, const std::vector<Line> &lines)

@@ -25,6 +25,8 @@ struct Picture {
     std::uint32_t at(int x, int y) const { return pixels[std::size_t(y) * width + x]; }
 };
 
+inline RECT whole(const Picture &picture) { return {0, 0, picture.width, picture.height}; }
+
 // The window's client area from (0, 0), through its device context.
 Picture readWindow(HWND window, int width, int height);
 
@@ -43,6 +45,10 @@ struct TestFace {
     BITMAPINFOHEADER header = {};
 };
 TestFace makeTestFace(int width, int height);
+
+// The same face as a 24-bit BMP file's bytes, laid out the usual way: the
+// 14-byte file header, the 40-byte info header, rows padded to 4 bytes.
+std::vector<unsigned char> testFaceFile(int width, int height);
 
 // A line as GDI draws it: from (x0, y0) up to but not including (x1, y1).
 struct Line {

@@ -1,5 +1,6 @@
 // The scope module's render, driven in this process on state set up the way
 // init leaves it, compared pixel by pixel with pictures the test builds.
+#include "expected_frames.h"
 #include "frame_pictures.h"
 #include "platform_calls.h"
 #include "render_stage.h"
@@ -13,33 +14,11 @@
 
 namespace {
 
-// The outline of the 576 x 512 frame on white.
-Picture outline()
-{
-    Picture picture(576, 512, white);
-    for (int x = 0; x < 576; ++x) picture.at(x, 0) = picture.at(x, 511) = black;
-    for (int y = 0; y < 512; ++y) picture.at(0, y) = picture.at(575, y) = black;
-    return picture;
-}
-
-// A channel's trace as the test draws it: from (0, top) through each
-// sample's point, a sample s on row top + 128 + s.
-void addTrace(std::vector<Line> &lines, int top, const signed char *samples)
-{
-    int x = 0, y = top;
-    for (int i = 0; i < 576; ++i) {
-        const int row = top + 128 + samples[i];
-        lines.push_back({x, y, i, row});
-        x = i;
-        y = row;
-    }
-}
-
 class ScopeRender : public ::testing::Test {
 protected:
     int render() { return renderScope(module.get()); }
     Picture window() const { return stage.readWindow(); }
-    static RECT whole() { return {0, 0, 576, 512}; }
+    static RECT frame() { return {0, 0, 576, 512}; }
 
     RenderStage stage{576, 512, 576, 512};
     GuardedModule module;
@@ -48,9 +27,9 @@ protected:
 TEST_F(ScopeRender, SilenceOnTwoChannelsGivesRows128And384)
 {
     EXPECT_EQ(render(), 0);
-    Picture expected = outline();
+    Picture expected = scopeOutline();
     for (int x = 0; x < 576; ++x) expected.at(x, 128) = expected.at(x, 384) = black;
-    EXPECT_TRUE(samePixels(window(), expected, whole()));
+    EXPECT_TRUE(samePixels(window(), expected, frame()));
 }
 
 TEST_F(ScopeRender, OneChannelDrawsRowZeroInTheUpperBandOnly)
@@ -62,11 +41,11 @@ TEST_F(ScopeRender, OneChannelDrawsRowZeroInTheUpperBandOnly)
     }
     EXPECT_EQ(render(), 0);
     std::vector<Line> lines;
-    addTrace(lines, 0, module->waveform[0]);
+    addScopeTrace(lines, 0, module->waveform[0]);
     const Picture got = window();
-    EXPECT_TRUE(samePixels(got, drawBlackOnWhite(576, 512, lines), whole()));
+    EXPECT_TRUE(samePixels(got, drawBlackOnWhite(576, 512, lines), frame()));
     // Neither centred nor stretched: rows 256-510 stay white inside the outline.
-    Picture lowerHalf = outline();
+    Picture lowerHalf = scopeOutline();
     EXPECT_TRUE(samePixels(got, lowerHalf, {0, 256, 576, 512}));
 }
 
@@ -76,10 +55,10 @@ TEST_F(ScopeRender, FullScaleAlternationSpansEachBandBetweenNeighbouringColumns)
         for (int i = 0; i < 576; ++i) module->waveform[c][i] = static_cast<signed char>(i % 2 ? 127 : -128);
     EXPECT_EQ(render(), 0);
     std::vector<Line> lines;
-    addTrace(lines, 0, module->waveform[0]);
-    addTrace(lines, 256, module->waveform[1]);
+    addScopeTrace(lines, 0, module->waveform[0]);
+    addScopeTrace(lines, 256, module->waveform[1]);
     const Picture got = window();
-    EXPECT_TRUE(samePixels(got, drawBlackOnWhite(576, 512, lines), whole()));
+    EXPECT_TRUE(samePixels(got, drawBlackOnWhite(576, 512, lines), frame()));
     // Every row of both bands is crossed between columns 10 and 11.
     for (int y = 0; y < 512; ++y)
         EXPECT_TRUE(got.at(10, y) == black || got.at(11, y) == black) << "row " << y;
@@ -93,9 +72,9 @@ TEST_F(ScopeRender, ExtremesLieOnTheBandsTopAndBottomRows)
     EXPECT_EQ(render(), 0);
     const Picture got = window();
     std::vector<Line> lines;
-    addTrace(lines, 0, module->waveform[0]);
-    addTrace(lines, 256, module->waveform[1]);
-    EXPECT_TRUE(samePixels(got, drawBlackOnWhite(576, 512, lines), whole()));
+    addScopeTrace(lines, 0, module->waveform[0]);
+    addScopeTrace(lines, 256, module->waveform[1]);
+    EXPECT_TRUE(samePixels(got, drawBlackOnWhite(576, 512, lines), frame()));
     for (int x = 1; x < 287; ++x) {
         EXPECT_EQ(got.at(x, 256), black) << "channel 1's top row, column " << x;
         EXPECT_EQ(got.at(x, 1), white) << "column " << x;
@@ -115,7 +94,7 @@ TEST_P(ScopeNoTrace, OnlyTheOutlineIsCopied)
     module.fillRow(1, -50);
     stage.fill(0x123456);
     EXPECT_EQ(render(), 0);
-    EXPECT_TRUE(samePixels(window(), outline(), whole()));
+    EXPECT_TRUE(samePixels(window(), scopeOutline(), frame()));
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, ScopeNoTrace, ::testing::Values(0, -1, INT_MIN));
@@ -133,9 +112,9 @@ TEST_P(ScopeManyChannels, DrawsTheTwoRowsAsForTwoChannels)
     }
     EXPECT_EQ(render(), 0);
     std::vector<Line> lines;
-    addTrace(lines, 0, module->waveform[0]);
-    addTrace(lines, 256, module->waveform[1]);
-    EXPECT_TRUE(samePixels(window(), drawBlackOnWhite(576, 512, lines), whole()));
+    addScopeTrace(lines, 0, module->waveform[0]);
+    addScopeTrace(lines, 256, module->waveform[1]);
+    EXPECT_TRUE(samePixels(window(), drawBlackOnWhite(576, 512, lines), frame()));
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, ScopeManyChannels, ::testing::Values(3, 4, 33, INT_MAX));
@@ -144,10 +123,10 @@ TEST_F(ScopeRender, WithoutTheWindowTheFrameStillGoesIntoTheBackBuffer)
 {
     stage.destroyWindow();
     EXPECT_EQ(render(), 0);
-    Picture expected = outline();
+    Picture expected = scopeOutline();
     for (int x = 0; x < 576; ++x) expected.at(x, 128) = expected.at(x, 384) = black;
     const Picture backBufferPicture = stage.readBackBuffer();
-    EXPECT_TRUE(samePixels(backBufferPicture, expected, whole()));
+    EXPECT_TRUE(samePixels(backBufferPicture, expected, frame()));
 }
 
 TEST_F(ScopeRender, FrameBorrowsOnlyTheWindowsDeviceContextAndAllocatesNothing)

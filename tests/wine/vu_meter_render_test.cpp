@@ -1,6 +1,7 @@
 // The VU module's render, driven in this process on state set up the way
 // init and the face loader leave it. Every picture is compared pixel by
 // pixel with one the test builds from the worked needle end points.
+#include "expected_frames.h"
 #include "frame_pictures.h"
 #include "platform_calls.h"
 #include "render_stage.h"
@@ -15,53 +16,6 @@
 #include <cmath>
 
 namespace {
-
-constexpr std::uint32_t untouched = 0xFF00FF;  // no face pixel has this colour
-
-struct Point {
-    int x, y;
-};
-
-// The back buffer's black lines when the left copy is made (outline, left
-// needle, divider) and when the frame is done (the right needle too).
-Picture leftMaskFor(Point left)
-{
-    return drawBlackOnWhite(275, 75, {{68, 65, left.x, left.y}, {137, 0, 137, 75}});
-}
-
-Picture fullMaskFor(Point left, Point right)
-{
-    return drawBlackOnWhite(275, 75, {{68, 65, left.x, left.y}, {137, 0, 137, 75}, {206, 65, right.x, right.y}});
-}
-
-// One masked copy as the window should show it: window column destX + x
-// takes face column x and mask column maskX + x.
-struct ExpectedCopy {
-    int destX, maskX, width, height;
-    bool beforeRightNeedle;
-};
-
-Picture expectedWindow(int width, int height, Point left, Point right, std::initializer_list<ExpectedCopy> copies)
-{
-    const Picture leftMask = leftMaskFor(left);
-    const Picture fullMask = fullMaskFor(left, right);
-    Picture expected(width, height, untouched);
-    for (const ExpectedCopy &copy : copies) {
-        const Picture &mask = copy.beforeRightNeedle ? leftMask : fullMask;
-        for (int y = 0; y < copy.height; ++y)
-            for (int x = 0; x < copy.width; ++x)
-                expected.at(copy.destX + x, y) = mask.at(copy.maskX + x, y) == white ? faceColour(x, y) : black;
-    }
-    return expected;
-}
-
-// The layout for a face of 137 x 75: column 137 belongs to neither copy.
-Picture expectedMeters(Point left, Point right)
-{
-    return expectedWindow(275, 75, left, right, {{0, 0, 137, 75, true}, {138, 138, 137, 75, false}});
-}
-
-RECT whole(const Picture &picture) { return {0, 0, picture.width, picture.height}; }
 
 double decibels(double sum) { return 10.0 * std::log10(sum / 576.0); }
 
@@ -86,7 +40,7 @@ TEST_F(VuRender, SilenceFromRestShowsBothFacesWithNeedlesOnTheLowerStop)
     EXPECT_TRUE(samePixels(window, expectedMeters({16, 45}, {154, 45}), whole(window)));
     // What a repaint between frames shows: the black-and-white picture.
     const Picture backBufferPicture = stage.readBackBuffer();
-    EXPECT_TRUE(samePixels(backBufferPicture, fullMaskFor({16, 45}, {154, 45}), whole(backBufferPicture)));
+    EXPECT_TRUE(samePixels(backBufferPicture, vuMask({16, 45}, {154, 45}), whole(backBufferPicture)));
 }
 
 TEST_F(VuRender, FullScaleReachesTheUpperStopOnTheEleventhFrame)
@@ -107,6 +61,8 @@ struct WorkedRow {
     double startLevel;
     Point left, right;
 };
+
+void PrintTo(const WorkedRow &row, std::ostream *out) { *out << row.name; }
 
 class VuWorkedRows : public VuRender, public ::testing::WithParamInterface<WorkedRow> {};
 
@@ -139,6 +95,11 @@ struct ChannelRow {
     Point leftEnd, rightEnd;
 };
 
+void PrintTo(const ChannelRow &row, std::ostream *out)
+{
+    *out << "channelCount " << row.channelCount << ", rows " << row.left << " and " << row.right;
+}
+
 class VuChannelCounts : public VuRender, public ::testing::WithParamInterface<ChannelRow> {};
 
 TEST_P(VuChannelCounts, BothMetersFollowTheirOwnRows)
@@ -168,7 +129,7 @@ TEST_F(VuRender, NarrowFaceCopiesToItsOwnWidthThroughTheRightMeterMask)
     // Window columns 0-99 and 101-200; mask columns 0-99 and 138-237. Column
     // 100 and columns 201-274 are not painted.
     const Picture expected =
-        expectedWindow(275, 75, {16, 45}, {154, 45}, {{0, 0, 100, 75, true}, {101, 138, 100, 75, false}});
+        expectedVuWindow(275, 75, {16, 45}, {154, 45}, {{0, 0, 100, 75, true}, {101, 138, 100, 75, false}});
     EXPECT_TRUE(samePixels(window, expected, whole(window)));
 }
 
@@ -181,7 +142,7 @@ TEST_F(VuRender, WideFaceShowsTheLeftCopyWithoutTheRightNeedle)
     EXPECT_EQ(render(), 0);
     const Picture window = stage.readWindow();
     const Picture expected =
-        expectedWindow(275, 75, {16, 45}, {154, 45}, {{0, 0, 200, 75, true}, {201, 138, 74, 75, false}});
+        expectedVuWindow(275, 75, {16, 45}, {154, 45}, {{0, 0, 200, 75, true}, {201, 138, 74, 75, false}});
     EXPECT_TRUE(samePixels(window, expected, whole(window)));
 }
 
@@ -193,6 +154,8 @@ struct OversizeRow {
 
 // In a window larger than the frame, a face larger than the frame is cut
 // to the 275 x 75 mask: nothing beyond it is painted.
+void PrintTo(const OversizeRow &row, std::ostream *out) { *out << row.name; }
+
 class VuOversizeFaces : public ::testing::TestWithParam<OversizeRow> {};
 
 TEST_P(VuOversizeFaces, NothingOutsideTheMaskIsPainted)
@@ -206,8 +169,8 @@ TEST_P(VuOversizeFaces, NothingOutsideTheMaskIsPainted)
     EXPECT_EQ(renderVuMeters(module.get()), 0);
     const Picture window = stage.readWindow();
     const Picture expected = row.right.width
-        ? expectedWindow(420, 120, {16, 45}, {154, 45}, {row.left, row.right})
-        : expectedWindow(420, 120, {16, 45}, {154, 45}, {row.left});
+        ? expectedVuWindow(420, 120, {16, 45}, {154, 45}, {row.left, row.right})
+        : expectedVuWindow(420, 120, {16, 45}, {154, 45}, {row.left});
     EXPECT_TRUE(samePixels(window, expected, whole(window)));
 }
 
@@ -240,7 +203,7 @@ TEST_F(VuRender, NoFaceLoadedPaintsNothingAndGoesOn)
     const Picture window = stage.readWindow();
     EXPECT_TRUE(samePixels(window, Picture(275, 75, untouched), whole(window)));
     const Picture backBufferPicture = stage.readBackBuffer();
-    EXPECT_TRUE(samePixels(backBufferPicture, fullMaskFor({41, 16}, {167, 25}), whole(backBufferPicture)));
+    EXPECT_TRUE(samePixels(backBufferPicture, vuMask({41, 16}, {167, 25}), whole(backBufferPicture)));
 }
 
 TEST_F(VuRender, HeaderWithoutBitmapPaintsNothingAndGoesOn)
@@ -283,7 +246,7 @@ TEST_F(VuRender, FailedLeftCopyEndsTheFrameAndGivesEverythingBack)
     DeleteDC(memory);
     // The back buffer holds the outline, the left needle and the divider.
     const Picture backBufferPicture = stage.readBackBuffer();
-    EXPECT_TRUE(samePixels(backBufferPicture, leftMaskFor({41, 16}), whole(backBufferPicture)));
+    EXPECT_TRUE(samePixels(backBufferPicture, vuMaskBeforeRightNeedle({41, 16}), whole(backBufferPicture)));
 }
 
 TEST_F(VuRender, FrameBorrowsAndReturnsItsDeviceContextsAndAllocatesNothing)

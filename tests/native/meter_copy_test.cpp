@@ -27,6 +27,8 @@ struct CopyRow {
     MeterCopy left, right;  // destX, maskX, width, height
 };
 
+void PrintTo(const CopyRow &row, std::ostream *out) { *out << row.name; }
+
 class MeterCopies : public ::testing::TestWithParam<CopyRow> {};
 
 TEST_P(MeterCopies, PlaceAndSize)

@@ -12,6 +12,8 @@ struct BandRow {
     int tops[2];
 };
 
+void PrintTo(const BandRow &row, std::ostream *out) { *out << "channelCount " << row.channelCount; }
+
 class ScopeBands : public ::testing::TestWithParam<BandRow> {};
 
 TEST_P(ScopeBands, TraceCountAndBandTops)
@@ -37,6 +39,8 @@ struct SampleRow {
     int sample;
     int row;
 };
+
+void PrintTo(const SampleRow &row, std::ostream *out) { *out << "top " << row.bandTop << ", sample " << row.sample; }
 
 class ScopeSampleRows : public ::testing::TestWithParam<SampleRow> {};
 

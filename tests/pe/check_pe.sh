@@ -1,10 +1,12 @@
 #!/bin/sh
 # Reads the headers of a built vlvis003.dll and checks what the player and
-# the user rely on: the machine, the export and the imported DLLs.
-#   check_pe.sh DLL i386|x86-64
+# the user rely on: the machine, the export, the imported DLLs and the
+# version resource that the file's properties show.
+#   check_pe.sh DLL i386|x86-64 VERSION
 set -u
 dll=$1
 machine=$2
+version=$3
 
 case $machine in
     i386) objdump=i686-w64-mingw32-objdump; format=pei-i386; magic='010b	(PE32)'; arch='i386,' ;;
@@ -42,6 +44,22 @@ for name in $imports; do
         kernel32.dll|user32.dll|gdi32.dll|msvcrt.dll) check "imports system DLL $name" true ;;
         *) check "imports only system DLLs, not $name" false ;;
     esac
+done
+
+# The version resource, read by 7-Zip (not by the tool that wrote it): it
+# unpacks the resource as UTF-16 text in resource-script form.
+info=$(7z x -so "$dll" .rsrc/version.txt 2>/dev/null | iconv -f UTF-16LE -t UTF-8 | tr -d '\r')
+value() { printf '%s\n' "$info" | sed -n "s/^ *VALUE \"$1\", *\"\\(.*\\)\"\$/\\1/p"; }
+numeric=$(printf '%s' "$version" | tr . ,),0
+check "version resource present" test -n "$info"
+check "FILEVERSION $numeric" sh -c "printf '%s\n' \"\$0\" | grep -qxE 'FILEVERSION +$numeric'" "$info"
+check "PRODUCTVERSION $numeric" sh -c "printf '%s\n' \"\$0\" | grep -qxE 'PRODUCTVERSION +$numeric'" "$info"
+check "FILETYPE VFT_DLL" sh -c "printf '%s\n' \"\$0\" | grep -qxE 'FILETYPE +VFT_DLL'" "$info"
+check "FileVersion \"$version\" (found \"$(value FileVersion)\")" test "$(value FileVersion)" = "$version"
+check "ProductVersion \"$version\" (found \"$(value ProductVersion)\")" test "$(value ProductVersion)" = "$version"
+check "OriginalFilename vlvis003.dll" test "$(value OriginalFilename)" = vlvis003.dll
+for key in FileDescription ProductName CompanyName LegalCopyright InternalName; do
+    check "$key is filled in" test -n "$(value "$key")"
 done
 
 [ "$failures" -eq 0 ]

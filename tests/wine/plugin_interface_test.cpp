@@ -144,9 +144,13 @@ TEST_F(PluginInterface, AboutBoxShowsItsTextOwnedByTheHostWindow)
     HANDLE thread = CreateThread(nullptr, 0, callConfig, &call, 0, nullptr);
     ASSERT_NE(thread, nullptr);
 
+    // The caption is set before the unused buttons are removed; the box is
+    // shown only once it is complete.
     HWND box = nullptr;
-    ASSERT_TRUE(pumpUntil([&] { return (box = FindWindowA("#32770", "About Velmora's Vis Lib")) != nullptr; }, 10000))
-        << "no About box appeared";
+    ASSERT_TRUE(pumpUntil([&] {
+        box = FindWindowA("#32770", "About Velmora's Vis Lib");
+        return box != nullptr && IsWindowVisible(box);
+    }, 10000)) << "no About box appeared";
     EXPECT_EQ(GetWindow(box, GW_OWNER), host);
     EXPECT_NE(GetDlgItem(box, IDOK), nullptr);
     EXPECT_EQ(GetDlgItem(box, IDCANCEL), nullptr) << "OK is the only button";

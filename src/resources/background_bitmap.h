@@ -13,6 +13,9 @@ inline HBITMAP backgroundBitmap = nullptr;
 inline BITMAPINFOHEADER backgroundHeader = {};
 
 // Loads the face from a BMP file and returns the new background bitmap (also
-// stored in backgroundBitmap), or null when none was made. Failures to open
-// or read are drawn as text onto the screen; the load always returns.
+// stored in backgroundBitmap), or null when none was made. Every load
+// replaces backgroundBitmap, with null too, and never deletes the handle it
+// replaces: quit deletes the face (and should then null it). Failures to
+// open or read are drawn as text onto the screen; the load always returns.
+// Which files give a bitmap: planBitmapLayout in bitmap_file_layout.h.
 HBITMAP loadBackgroundBitmap(const char *path);

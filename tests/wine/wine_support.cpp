@@ -1,5 +1,7 @@
 #include "wine_support.h"
 
+#include <winternl.h>
+
 std::string exeFolder()
 {
     char path[MAX_PATH];
@@ -63,8 +65,15 @@ void pumpMessagesFor(DWORD ms)
     pumpUntil([] { return false; }, ms);
 }
 
+std::vector<HostMessage> &hostMessages()
+{
+    static std::vector<HostMessage> received;
+    return received;
+}
+
 static LRESULT CALLBACK hostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    hostMessages().push_back({window, message, wParam, lParam});
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
@@ -83,4 +92,60 @@ HWND createHostWindow(int x, int y, int width, int height)
                                   height, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     pumpMessagesFor(0);
     return window;
+}
+
+// One entry of the GDI handle table as Wine lays it out in 64-bit
+// processes; an entry in use has a non-zero type.
+struct GdiHandleEntry {
+    unsigned long long object;
+    unsigned int owner;
+    unsigned short unique;
+    unsigned char type;
+    unsigned char flags;
+    unsigned long long user;
+};
+static_assert(sizeof(GdiHandleEntry) == 24);
+constexpr int gdiHandleTableEntries = 0x10000;
+// GdiSharedHandleTable in the 64-bit process environment block.
+constexpr std::size_t gdiHandleTableOffset = 0xf8;
+
+int liveGdiObjects()
+{
+    const DWORD counted = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+    if (counted) return static_cast<int>(counted);
+    PROCESS_BASIC_INFORMATION basic = {};
+    if (NtQueryInformationProcess(GetCurrentProcess(), ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0)
+        return -1;
+    const auto *peb = reinterpret_cast<const unsigned char *>(basic.PebBaseAddress);
+    const auto *table = *reinterpret_cast<const GdiHandleEntry *const *>(peb + gdiHandleTableOffset);
+    if (!table) return -1;
+    int live = 0;
+    for (int index = 0; index < gdiHandleTableEntries; ++index)
+        if (table[index].type) ++live;
+    return live;
+}
+
+static BOOL CALLBACK countChildWindow(HWND, LPARAM count)
+{
+    ++*reinterpret_cast<int *>(count);
+    return TRUE;
+}
+
+// Children are enumerated at every depth by one EnumChildWindows call.
+static BOOL CALLBACK countWindow(HWND window, LPARAM count)
+{
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process == GetCurrentProcessId()) {
+        ++*reinterpret_cast<int *>(count);
+        EnumChildWindows(window, countChildWindow, count);
+    }
+    return TRUE;
+}
+
+int liveWindows()
+{
+    int count = 0;
+    EnumWindows(countWindow, reinterpret_cast<LPARAM>(&count));
+    return count;
 }

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "plugin/vis_records.h"
 
@@ -47,5 +48,24 @@ bool pumpUntil(Done done, DWORD timeoutMs)
 
 void pumpMessagesFor(DWORD ms);
 
-// A top-level window standing in for the player's main window.
+// A top-level window standing in for the player's main window. Every
+// message that reaches one, sent or dispatched from its queue, is kept in
+// hostMessages() for the test to read.
 HWND createHostWindow(int x, int y, int width, int height);
+
+struct HostMessage {
+    HWND window;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+};
+std::vector<HostMessage> &hostMessages();
+
+// GDI objects alive in this process. GetGuiResources where the platform
+// counts them; Wine's always says 0, so then the entries in use in the
+// process's GDI handle table, which Wine maps into the process as Windows
+// does.
+int liveGdiObjects();
+
+// Windows of this process, top-level and child.
+int liveWindows();

@@ -8,6 +8,8 @@ set -u
 
 prefix=$1
 shift
+# Wine wants an absolute prefix; a relative one would be set up nowhere.
+case $prefix in /*) ;; *) prefix=$PWD/$prefix ;; esac
 
 for candidate in /usr/lib/wine/wine64 wine64 wine; do
     if command -v "$candidate" >/dev/null 2>&1; then wine=$candidate; break; fi
@@ -54,9 +56,12 @@ if [ ! -f "$prefix/.vlvis-ready" ]; then
             "$wine" wineboot -i >/dev/null 2>&1
             # Without a window manager Wine waits about 2 s whenever a window
             # is hidden unless its windows are unmanaged.
-            "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-            "$server" -w
-            touch "$prefix/.vlvis-ready"
+            if "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1; then
+                "$server" -w
+                touch "$prefix/.vlvis-ready"
+            else
+                echo "wine-run: could not set up the prefix $prefix" >&2
+            fi
         fi
     ) 9>"$prefix.lock"
 fi

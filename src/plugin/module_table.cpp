@@ -1,5 +1,6 @@
 #include "plugin/module_table.h"
 
+#include "render/renderers.h"
 #include "window/vis_window.h"
 
 // The descriptions double as section names in plugin.ini, so they must stay
@@ -9,7 +10,7 @@ VisModule vuModule = {
     nullptr, nullptr, 0, 0,
     25, 25, 0, 2,
     {}, {},
-    config, init, nullptr, quit,
+    config, init, renderVuMeters, quit,
     nullptr,
 };
 
@@ -18,7 +19,7 @@ VisModule scopeModule = {
     nullptr, nullptr, 0, 0,
     25, 25, 0, 2,
     {}, {},
-    config, init, nullptr, quit,
+    config, init, renderScope, quit,
     nullptr,
 };
 

@@ -3,13 +3,11 @@
 // leaves behind.
 #include "resources/background_bitmap.h"
 
-#include <winternl.h>
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <functional>
 #include <ostream>
 #include <string>
@@ -668,31 +666,6 @@ TEST_F(BackgroundBitmap, FilesThatOpenAndReadShowNoReport)
     load("empty.bmp", Bytes());
     load("depth16.bmp", fileOf(withField([](BmpFields &f) { f.biBitCount = 16; })));
     EXPECT_TRUE(reportAreaBlack());
-}
-
-// Live GDI objects of this process. GetGuiResources counts them on Windows;
-// Wine answers 0 there, so count the entries in use in the GDI handle table
-// that Wine, like Windows, shares through the process environment block: 24
-// bytes an entry on 64 bits, the type word at byte 14 nonzero while in use.
-int liveGdiObjects()
-{
-    const DWORD counted = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
-    if (counted) return static_cast<int>(counted);
-    static_assert(sizeof(void *) == 8, "the table's layout below is the 64-bit one");
-    PROCESS_BASIC_INFORMATION process = {};
-    ULONG length = 0;
-    NtQueryInformationProcess(GetCurrentProcess(), ProcessBasicInformation, &process, sizeof process, &length);
-    const auto *peb = reinterpret_cast<const unsigned char *>(process.PebBaseAddress);
-    const unsigned char *table = nullptr;
-    if (peb) std::memcpy(&table, peb + 0xF8, sizeof table);
-    if (!table) return -1;
-    int live = 0;
-    for (int i = 0; i < 0x10000; ++i) {
-        std::uint16_t type;
-        std::memcpy(&type, table + 24 * i + 14, sizeof type);
-        if (type) ++live;
-    }
-    return live;
 }
 
 // Bytes in use in the process heap, where global memory blocks live.

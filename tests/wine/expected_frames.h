@@ -1,0 +1,43 @@
+// The frames the render tests expect, built by the test itself: needle end
+// points from the worked table, lines drawn with the same GDI primitives
+// into the test's own monochrome bitmap, the test face where the mask is
+// white.
+#pragma once
+
+#include "frame_pictures.h"
+
+#include <initializer_list>
+#include <vector>
+
+// Where nothing was painted: a colour no face pixel has.
+constexpr std::uint32_t untouched = 0xFF00FF;
+
+struct Point {
+    int x, y;
+};
+
+// The VU back buffer's black lines when the left copy is made (outline,
+// left needle, divider) and when the frame is done (the right needle too).
+Picture vuMaskBeforeRightNeedle(Point left);
+Picture vuMask(Point left, Point right);
+
+// One masked copy as the window should show it: window column destX + x
+// takes face column x and mask column maskX + x.
+struct ExpectedCopy {
+    int destX, maskX, width, height;
+    bool beforeRightNeedle;
+};
+
+// A window of width x height where only the copies are painted.
+Picture expectedVuWindow(int width, int height, Point left, Point right, std::initializer_list<ExpectedCopy> copies);
+
+// The frame for a face of 137 x 75: column 137 belongs to neither copy.
+Picture expectedMeters(Point left, Point right);
+constexpr RECT leftMeterColumns = {0, 0, 137, 75};
+constexpr RECT rightMeterColumns = {138, 0, 275, 75};
+
+// The scope frame's outline on white, and a channel's trace as lines from
+// (0, top) through each sample's point, sample s on row top + 128 + s.
+Picture scopeOutline();
+void addScopeTrace(std::vector<Line> &lines, int top, const signed char *samples);
+Picture scopeFrame(const signed char *channel0, const signed char *channel1);  // null: no trace

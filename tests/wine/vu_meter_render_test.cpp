@@ -1,0 +1,273 @@
+// The VU module's render, driven in this process on state set up the way
+// init and the face loader leave it. Every picture is compared pixel by
+// pixel with one the test builds from the worked needle end points.
+#include "expected_frames.h"
+#include "frame_pictures.h"
+#include "platform_calls.h"
+#include "render_stage.h"
+
+#include "render/renderers.h"
+#include "render/vu_level.h"
+#include "resources/background_bitmap.h"
+#include "window/vis_window.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+double decibels(double sum) { return 10.0 * std::log10(sum / 576.0); }
+
+class VuRender : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        needleLevels[0] = needleLevels[1] = 0.0;  // as after loading the library
+        stage.setFace(137, 75);
+        stage.fill(untouched);
+    }
+    int render() { return renderVuMeters(module.get()); }
+
+    RenderStage stage{275, 75, 275, 75};
+    GuardedModule module;
+};
+
+TEST_F(VuRender, SilenceFromRestShowsBothFacesWithNeedlesOnTheLowerStop)
+{
+    EXPECT_EQ(render(), 0);
+    const Picture window = stage.readWindow();
+    EXPECT_TRUE(samePixels(window, expectedMeters({16, 45}, {154, 45}), whole(window)));
+    // What a repaint between frames shows: the black-and-white picture.
+    const Picture backBufferPicture = stage.readBackBuffer();
+    EXPECT_TRUE(samePixels(backBufferPicture, vuMask({16, 45}, {154, 45}), whole(backBufferPicture)));
+}
+
+TEST_F(VuRender, FullScaleReachesTheUpperStopOnTheEleventhFrame)
+{
+    module.fillRow(0, -128);
+    module.fillRow(1, -128);
+    ASSERT_EQ(render(), 0);
+    Picture window = stage.readWindow();
+    EXPECT_TRUE(samePixels(window, expectedMeters({56, 11}, {194, 11}), whole(window))) << "frame 1";
+    for (int frame = 2; frame <= 11; ++frame) ASSERT_EQ(render(), 0) << "frame " << frame;
+    window = stage.readWindow();
+    EXPECT_TRUE(samePixels(window, expectedMeters({120, 46}, {258, 46}), whole(window))) << "frame 11";
+}
+
+struct WorkedRow {
+    const char *name;
+    int sample;
+    double startLevel;
+    Point left, right;
+};
+
+void PrintTo(const WorkedRow &row, std::ostream *out) { *out << row.name; }
+
+class VuWorkedRows : public VuRender, public ::testing::WithParamInterface<WorkedRow> {};
+
+TEST_P(VuWorkedRows, BothMetersShowTheRowsEndPoints)
+{
+    const WorkedRow &row = GetParam();
+    needleLevels[0] = needleLevels[1] = row.startLevel;
+    module.fillRow(0, row.sample);
+    module.fillRow(1, row.sample);
+    EXPECT_EQ(render(), 0);
+    const Picture window = stage.readWindow();
+    EXPECT_TRUE(samePixels(window, expectedMeters(row.left, row.right), whole(window)));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, VuWorkedRows,
+    ::testing::Values(WorkedRow{"silence", 0, 0.0, {16, 45}, {154, 45}},
+                      WorkedRow{"fullScaleNegative", -128, 0.0, {56, 11}, {194, 11}},
+                      WorkedRow{"fullScalePositive", 127, 0.0, {56, 11}, {194, 11}},
+                      WorkedRow{"ten", 10, 0.0, {41, 16}, {179, 16}},
+                      WorkedRow{"one", 1, 0.0, {29, 25}, {167, 25}},
+                      WorkedRow{"fullScaleSteady", -128, decibels(73600), {120, 46}, {258, 46}},
+                      WorkedRow{"tenSteady", 10, decibels(5750), {79, 11}, {217, 11}}),
+    [](const ::testing::TestParamInfo<WorkedRow> &param) { return std::string(param.param.name); });
+
+// Both meters move from their own rows whatever channelCount says.
+struct ChannelRow {
+    int channelCount;
+    int left, right;  // samples of rows 0 and 1
+    Point leftEnd, rightEnd;
+};
+
+void PrintTo(const ChannelRow &row, std::ostream *out)
+{
+    *out << "channelCount " << row.channelCount << ", rows " << row.left << " and " << row.right;
+}
+
+class VuChannelCounts : public VuRender, public ::testing::WithParamInterface<ChannelRow> {};
+
+TEST_P(VuChannelCounts, BothMetersFollowTheirOwnRows)
+{
+    const ChannelRow &row = GetParam();
+    module->channelCount = row.channelCount;
+    module.fillRow(0, row.left);
+    module.fillRow(1, row.right);
+    EXPECT_EQ(render(), 0);
+    const Picture window = stage.readWindow();
+    EXPECT_TRUE(samePixels(window, expectedMeters(row.leftEnd, row.rightEnd), whole(window)));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, VuChannelCounts,
+                         ::testing::Values(ChannelRow{1, -128, 10, {56, 11}, {179, 16}},
+                                           ChannelRow{1, 0, 1, {16, 45}, {167, 25}},
+                                           ChannelRow{2, 1, -128, {29, 25}, {194, 11}},
+                                           ChannelRow{0, 10, 0, {41, 16}, {154, 45}},
+                                           ChannelRow{-3, 10, 127, {41, 16}, {194, 11}},
+                                           ChannelRow{7, 127, 10, {56, 11}, {179, 16}}));
+
+TEST_F(VuRender, NarrowFaceCopiesToItsOwnWidthThroughTheRightMeterMask)
+{
+    stage.setFace(100, 75);
+    EXPECT_EQ(render(), 0);
+    const Picture window = stage.readWindow();
+    // Window columns 0-99 and 101-200; mask columns 0-99 and 138-237. Column
+    // 100 and columns 201-274 are not painted.
+    const Picture expected =
+        expectedVuWindow(275, 75, {16, 45}, {154, 45}, {{0, 0, 100, 75, true}, {101, 138, 100, 75, false}});
+    EXPECT_TRUE(samePixels(window, expected, whole(window)));
+}
+
+TEST_F(VuRender, WideFaceShowsTheLeftCopyWithoutTheRightNeedle)
+{
+    // The right needle (columns 154-206) lies inside the left copy: the left
+    // copy must have been made before that needle was drawn. The right copy
+    // at column 201 is cut at the frame's edge, mask column 274.
+    stage.setFace(200, 75);
+    EXPECT_EQ(render(), 0);
+    const Picture window = stage.readWindow();
+    const Picture expected =
+        expectedVuWindow(275, 75, {16, 45}, {154, 45}, {{0, 0, 200, 75, true}, {201, 138, 74, 75, false}});
+    EXPECT_TRUE(samePixels(window, expected, whole(window)));
+}
+
+struct OversizeRow {
+    const char *name;
+    int faceWidth, faceHeight;
+    ExpectedCopy left, right;
+};
+
+// In a window larger than the frame, a face larger than the frame is cut
+// to the 275 x 75 mask: nothing beyond it is painted.
+void PrintTo(const OversizeRow &row, std::ostream *out) { *out << row.name; }
+
+class VuOversizeFaces : public ::testing::TestWithParam<OversizeRow> {};
+
+TEST_P(VuOversizeFaces, NothingOutsideTheMaskIsPainted)
+{
+    const OversizeRow &row = GetParam();
+    needleLevels[0] = needleLevels[1] = 0.0;
+    RenderStage stage(275, 75, 420, 120);
+    GuardedModule module;
+    stage.setFace(row.faceWidth, row.faceHeight);
+    stage.fill(untouched);
+    EXPECT_EQ(renderVuMeters(module.get()), 0);
+    const Picture window = stage.readWindow();
+    const Picture expected = row.right.width
+        ? expectedVuWindow(420, 120, {16, 45}, {154, 45}, {row.left, row.right})
+        : expectedVuWindow(420, 120, {16, 45}, {154, 45}, {row.left});
+    EXPECT_TRUE(samePixels(window, expected, whole(window)));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, VuOversizeFaces,
+    ::testing::Values(OversizeRow{"taller", 137, 100, {0, 0, 137, 75, true}, {138, 138, 137, 75, false}},
+                      OversizeRow{"wider", 300, 75, {0, 0, 275, 75, true}, {}},
+                      OversizeRow{"widerAndTaller", 300, 110, {0, 0, 275, 75, true}, {}},
+                      OversizeRow{"tallerTopDown", 137, -110, {0, 0, 137, 75, true}, {138, 138, 137, 75, false}}),
+    [](const ::testing::TestParamInfo<OversizeRow> &param) { return std::string(param.param.name); });
+
+TEST_F(VuRender, TopDownFaceShowsUpright)
+{
+    stage.setFace(137, -75);
+    ASSERT_EQ(backgroundHeader.biHeight, -75);
+    EXPECT_EQ(render(), 0);
+    const Picture window = stage.readWindow();
+    EXPECT_TRUE(samePixels(window, expectedMeters({16, 45}, {154, 45}), whole(window)));
+}
+
+TEST_F(VuRender, NoFaceLoadedPaintsNothingAndGoesOn)
+{
+    // After a missing file: size 0 x 0, no bitmap. The frame still goes
+    // through, both needles move, and the window is left as it was.
+    stage.clearFace();
+    module.fillRow(0, 10);
+    module.fillRow(1, 1);
+    EXPECT_EQ(render(), 0);
+    EXPECT_NE(needleLevels[1], 0.0) << "the right meter was computed";
+    const Picture window = stage.readWindow();
+    EXPECT_TRUE(samePixels(window, Picture(275, 75, untouched), whole(window)));
+    const Picture backBufferPicture = stage.readBackBuffer();
+    EXPECT_TRUE(samePixels(backBufferPicture, vuMask({41, 16}, {167, 25}), whole(backBufferPicture)));
+}
+
+TEST_F(VuRender, HeaderWithoutBitmapPaintsNothingAndGoesOn)
+{
+    // A file whose header was read but whose bitmap could not be made.
+    BITMAPINFOHEADER header = backgroundHeader;
+    stage.clearFace(header);
+    EXPECT_EQ(render(), 0);
+    const Picture window = stage.readWindow();
+    EXPECT_TRUE(samePixels(window, Picture(275, 75, untouched), whole(window)));
+}
+
+TEST_F(VuRender, FailedLeftCopyEndsTheFrameAndGivesEverythingBack)
+{
+    // The window is gone (closed from its system menu, say), so its device
+    // context cannot be had and the first masked copy fails.
+    PlatformCallCounter counter(GetModuleHandleA(nullptr));
+    needleLevels[1] = 3.5;
+    module.fillRow(0, 10);
+    module.fillRow(1, 10);
+    stage.destroyWindow();
+
+    counter.start();
+    const int result = render();
+    const PlatformCalls calls = counter.stop();
+
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(needleLevels[1], 3.5) << "the right meter is not computed";
+    EXPECT_NE(needleLevels[0], 0.0) << "the left meter is";
+    EXPECT_EQ(calls.maskBlt, 1);
+    EXPECT_EQ(calls.getDC, calls.releaseDC);
+    EXPECT_EQ(calls.createCompatibleDC, 1);
+    EXPECT_EQ(calls.deleteDC, 1);
+    EXPECT_EQ(calls.selectBitmap, 2) << "the face in, the previous bitmap back";
+    // The face is in no device context any more: another one can take it.
+    HDC memory = CreateCompatibleDC(nullptr);
+    HGDIOBJ previous = SelectObject(memory, backgroundBitmap);
+    EXPECT_NE(previous, nullptr);
+    SelectObject(memory, previous);
+    DeleteDC(memory);
+    // The back buffer holds the outline, the left needle and the divider.
+    const Picture backBufferPicture = stage.readBackBuffer();
+    EXPECT_TRUE(samePixels(backBufferPicture, vuMaskBeforeRightNeedle({41, 16}), whole(backBufferPicture)));
+}
+
+TEST_F(VuRender, FrameBorrowsAndReturnsItsDeviceContextsAndAllocatesNothing)
+{
+    PlatformCallCounter counter(GetModuleHandleA(nullptr));
+    module.fillRow(0, 37);
+    module.fillRow(1, -90);
+    for (int frame = 0; frame < 3; ++frame) {
+        counter.start();
+        EXPECT_EQ(render(), 0);
+        const PlatformCalls calls = counter.stop();
+        EXPECT_EQ(calls.getDC, 2);
+        EXPECT_EQ(calls.releaseDC, 2);
+        EXPECT_EQ(calls.createCompatibleDC, 2);
+        EXPECT_EQ(calls.deleteDC, 2);
+        EXPECT_EQ(calls.maskBlt, 2);
+        EXPECT_EQ(calls.selectBitmap, 4);
+        EXPECT_EQ(calls.selectOther, 0) << "no pen or brush is selected";
+        EXPECT_EQ(calls.createPenOrBrush, 0);
+        EXPECT_EQ(calls.heapAllocations, 0);
+    }
+}
+
+}  // namespace

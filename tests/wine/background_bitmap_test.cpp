@@ -13,12 +13,13 @@
 #include <string>
 #include <vector>
 
+#include "frame_pictures.h"
 #include "wine_support.h"
 
 namespace {
 
 using Bytes = std::vector<unsigned char>;
-using Picture = std::vector<std::uint32_t>;  // 0x00RRGGBB, top row first
+using Pixels = std::vector<std::uint32_t>;  // 0x00RRGGBB, top row first
 
 // The header fields of a test file, as written.
 struct BmpFields {
@@ -162,12 +163,12 @@ std::uint32_t gradient24(int x, int y)
 
 // The picture a DIB of this size and depth makes of these pixel bytes, read
 // the published way. Indices past the colours in use come out black.
-Picture decodeDib(int width, int height, int bitCount, const std::vector<std::uint32_t> &colours,
+Pixels decodeDib(int width, int height, int bitCount, const std::vector<std::uint32_t> &colours,
                   const Bytes &block)
 {
     const int rows = height < 0 ? -height : height;
     const int stride = rowBytes(width, bitCount);
-    Picture picture(static_cast<std::size_t>(width) * rows);
+    Pixels picture(static_cast<std::size_t>(width) * rows);
     for (int y = 0; y < rows; ++y) {
         const int row = height < 0 ? y : rows - 1 - y;
         const unsigned char *line = block.data() + static_cast<std::size_t>(row) * stride;
@@ -187,26 +188,8 @@ Picture decodeDib(int width, int height, int bitCount, const std::vector<std::ui
     return picture;
 }
 
-// The bitmap's pixels as a top-down 32-bit DIB.
-Picture readBitmap(HBITMAP bitmap, int width, int height)
-{
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    Picture picture(static_cast<std::size_t>(width) * height);
-    HDC screen = GetDC(nullptr);
-    const int lines = GetDIBits(screen, bitmap, 0, height, picture.data(), &info, DIB_RGB_COLORS);
-    ReleaseDC(nullptr, screen);
-    if (lines != height) return Picture();
-    for (std::uint32_t &pixel : picture) pixel &= 0xFFFFFF;
-    return picture;
-}
-
 // Reports the first differing pixel, not thousands.
-::testing::AssertionResult samePicture(const Picture &got, const Picture &expected, int width)
+::testing::AssertionResult samePicture(const Pixels &got, const Pixels &expected, int width)
 {
     if (got.size() != expected.size())
         return ::testing::AssertionFailure() << "got " << got.size() << " pixels, expected " << expected.size();
@@ -271,7 +254,7 @@ protected:
 
     // Loads a file that gives a bitmap, and checks its size, header and
     // pixels against the picture expected.
-    void expectLoaded(const std::string &name, const TestFile &file, const Picture &expected)
+    void expectLoaded(const std::string &name, const TestFile &file, const Pixels &expected)
     {
         HBITMAP made = load(name, file.bytes());
         ASSERT_NE(made, nullptr);
@@ -282,7 +265,7 @@ protected:
         ASSERT_EQ(GetObjectA(made, sizeof shape, &shape), static_cast<int>(sizeof shape));
         EXPECT_EQ(shape.bmWidth, width);
         EXPECT_EQ(shape.bmHeight, height);
-        EXPECT_TRUE(samePicture(readBitmap(made, width, height), expected, width));
+        EXPECT_TRUE(samePicture(readBitmap(made, width, height).pixels, expected, width));
     }
 
     static std::string folder;
@@ -294,7 +277,7 @@ TEST_F(BackgroundBitmap, Face24BitsLaidOutTheUsualWay)
     const TestFile file = usualFile(137, 75, 24, gradient24);
     ASSERT_EQ(file.fields.bfSize, 30954u);
     ASSERT_EQ(file.pixels.size(), 30900u);
-    Picture expected;
+    Pixels expected;
     for (int y = 0; y < 75; ++y)
         for (int x = 0; x < 137; ++x) expected.push_back(gradient24(x, y));
     expectLoaded("face24.bmp", file, expected);
@@ -319,7 +302,7 @@ TEST_F(BackgroundBitmap, CommittedFaceLoadsAt137By75With24Bits)
     EXPECT_EQ(backgroundHeader.biWidth, 137);
     EXPECT_EQ(backgroundHeader.biHeight, 75);
     EXPECT_EQ(backgroundHeader.biBitCount, 24);
-    EXPECT_TRUE(samePicture(readBitmap(made, 137, 75), decodeDib(137, 75, 24, {}, Bytes(bytes.begin() + 54, bytes.end())), 137));
+    EXPECT_TRUE(samePicture(readBitmap(made, 137, 75).pixels, decodeDib(137, 75, 24, {}, Bytes(bytes.begin() + 54, bytes.end())), 137));
 }
 
 struct DepthRow {
@@ -340,7 +323,7 @@ TEST_P(IndexedDepths, FullTableGivesTheTablesColours)
     const DepthRow &row = GetParam();
     const TestFile file = usualFile(137, 75, row.bitCount, row.value);
     const std::vector<std::uint32_t> colours = testColours(1 << row.bitCount);
-    Picture expected;
+    Pixels expected;
     for (int y = 0; y < 75; ++y)
         for (int x = 0; x < 137; ++x) expected.push_back(colours[row.value(x, y)]);
     expectLoaded(std::string(row.name) + ".bmp", file, expected);
@@ -363,7 +346,7 @@ TEST_F(BackgroundBitmap, FileNotStartingWithBMIsLoadedAllTheSame)
 TEST_F(BackgroundBitmap, TopDownFileKeepsItsNegativeHeight)
 {
     const TestFile file = usualFile(137, -75, 24, gradient24);
-    Picture expected;
+    Pixels expected;
     for (int y = 0; y < 75; ++y)
         for (int x = 0; x < 137; ++x) expected.push_back(gradient24(x, y));
     expectLoaded("top-down.bmp", file, expected);
@@ -392,7 +375,7 @@ TEST_F(BackgroundBitmap, ShortColourTableShiftsThePixelRead)
     file.fields.bfSize = file.fields.bfOffBits + 10500;
     const Bytes bytes = file.bytes();
     const Bytes block = blockAt(bytes, 54 + 1024, 10500, 10500);
-    const Picture expected = decodeDib(137, 75, 8, colours, block);
+    const Pixels expected = decodeDib(137, 75, 8, colours, block);
     EXPECT_NE(expected, decodeDib(137, 75, 8, colours, file.pixels)) << "the shift must show";
     expectLoaded("short-table.bmp", file, expected);
 }
@@ -416,7 +399,7 @@ TEST_F(BackgroundBitmap, PixelBytesMissingFromTheFileAreZero)
     cut.resize(54 + 15000);
     HBITMAP made = load("cut.bmp", cut);
     ASSERT_NE(made, nullptr);
-    EXPECT_TRUE(samePicture(readBitmap(made, 137, 75), decodeDib(137, 75, 24, {}, blockAt(cut, 54, 30900, 30900)), 137));
+    EXPECT_TRUE(samePicture(readBitmap(made, 137, 75).pixels, decodeDib(137, 75, 24, {}, blockAt(cut, 54, 30900, 30900)), 137));
     dropBackgroundBitmap();
 
     TestFile claimsLess = file;
@@ -543,16 +526,8 @@ struct Canvas {
 
     Canvas(int w, int h) : width(w), height(h)
     {
-        BITMAPINFO info = {};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = w;
-        info.bmiHeader.biHeight = -h;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        void *bits = nullptr;
         dc = CreateCompatibleDC(nullptr);
-        bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        pixels = static_cast<std::uint32_t *>(bits);
+        bitmap = createTopDownSection(w, h, &pixels);
         previous = SelectObject(dc, bitmap);
         PatBlt(dc, 0, 0, w, h, BLACKNESS);
     }
@@ -562,10 +537,10 @@ struct Canvas {
         DeleteObject(bitmap);
         DeleteDC(dc);
     }
-    Picture picture() const
+    Pixels picture() const
     {
         GdiFlush();
-        Picture out(pixels, pixels + static_cast<std::size_t>(width) * height);
+        Pixels out(pixels, pixels + static_cast<std::size_t>(width) * height);
         for (std::uint32_t &pixel : out) pixel &= 0xFFFFFF;
         return out;
     }
@@ -579,7 +554,7 @@ void blackOutReportArea()
     ReleaseDC(nullptr, screen);
 }
 
-Picture grabScreen(int x, int y, int width, int height)
+Pixels grabScreen(int x, int y, int width, int height)
 {
     Canvas canvas(width, height);
     HDC screen = GetDC(nullptr);
@@ -591,7 +566,7 @@ Picture grabScreen(int x, int y, int width, int height)
 // The text as a fresh screen DC draws it, with its default font and colours,
 // at a place of the screen away from the reports, blacked out first; grabbed
 // with margin black columns after it.
-Picture drawnText(const std::string &text, SIZE &size)
+Pixels drawnText(const std::string &text, SIZE &size)
 {
     constexpr int x = 900, y = 600;
     HDC screen = GetDC(nullptr);
@@ -605,8 +580,8 @@ Picture drawnText(const std::string &text, SIZE &size)
 ::testing::AssertionResult shownAt(int x, int y, const std::string &text)
 {
     SIZE size = {};
-    const Picture expected = drawnText(text, size);
-    const Picture got = grabScreen(x, y, size.cx + margin, size.cy);
+    const Pixels expected = drawnText(text, size);
+    const Pixels got = grabScreen(x, y, size.cx + margin, size.cy);
     ::testing::AssertionResult same = samePicture(got, expected, size.cx + margin);
     if (!same) same << " for \"" << text << "\" at (" << x << ", " << y << ")";
     return same;
@@ -616,7 +591,7 @@ Picture drawnText(const std::string &text, SIZE &size)
 {
     const int width = reportArea.right - reportArea.left;
     return samePicture(grabScreen(reportArea.left, reportArea.top, width, reportArea.bottom - reportArea.top),
-                       Picture(static_cast<std::size_t>(width) * (reportArea.bottom - reportArea.top), 0), width);
+                       Pixels(static_cast<std::size_t>(width) * (reportArea.bottom - reportArea.top), 0), width);
 }
 
 struct MissingRow {

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <sstream>
 
-static HBITMAP topDownSection(int width, int height, std::uint32_t **bits)
+HBITMAP createTopDownSection(int width, int height, std::uint32_t **bits)
 {
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
@@ -19,7 +19,7 @@ static Picture copyOut(HDC source, int width, int height)
 {
     Picture picture(width, height, 0);
     std::uint32_t *bits = nullptr;
-    HBITMAP section = topDownSection(width, height, &bits);
+    HBITMAP section = createTopDownSection(width, height, &bits);
     HDC memory = CreateCompatibleDC(source);
     HGDIOBJ previous = SelectObject(memory, section);
     BitBlt(memory, 0, 0, width, height, source, 0, 0, SRCCOPY);

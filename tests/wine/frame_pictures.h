@@ -27,6 +27,9 @@ struct Picture {
 
 inline RECT whole(const Picture &picture) { return {0, 0, picture.width, picture.height}; }
 
+// A 32-bit top-down DIB section; *bits receives its pixels, rows from the top.
+HBITMAP createTopDownSection(int width, int height, std::uint32_t **bits);
+
 // The window's client area from (0, 0), through its device context.
 Picture readWindow(HWND window, int width, int height);
 

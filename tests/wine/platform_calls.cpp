@@ -1,5 +1,7 @@
 #include "platform_calls.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <cstring>
 
@@ -219,4 +221,17 @@ PlatformCalls PlatformCallCounter::stop()
 {
     counting = false;
     return counted;
+}
+
+void expectVuFrameCalls(const PlatformCalls &calls)
+{
+    EXPECT_EQ(calls.getDC, 2);
+    EXPECT_EQ(calls.releaseDC, 2);
+    EXPECT_EQ(calls.createCompatibleDC, 2);
+    EXPECT_EQ(calls.deleteDC, 2);
+    EXPECT_EQ(calls.maskBlt, 2);
+    EXPECT_EQ(calls.selectBitmap, 4);
+    EXPECT_EQ(calls.selectOther, 0) << "no pen or brush is selected";
+    EXPECT_EQ(calls.createPenOrBrush, 0);
+    EXPECT_EQ(calls.heapAllocations, 0);
 }

@@ -19,6 +19,10 @@ struct PlatformCalls {
     int heapAllocations = 0;    // malloc, calloc, realloc, operator new, HeapAlloc
 };
 
+// What one VU frame must call: two masked copies, each with its own window
+// device context and memory device context, and nothing else of note.
+void expectVuFrameCalls(const PlatformCalls &calls);
+
 class PlatformCallCounter {
 public:
     // Replaces the import entries of `module`; restores them on destruction.

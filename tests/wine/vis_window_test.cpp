@@ -1,5 +1,6 @@
 // The vis window driven through the built DLL as a player drives it: init
 // and quit, plugin.ini, and the window procedure fed with messages.
+#include "frame_pictures.h"
 #include "wine_support.h"
 
 #include "window/vis_window.h"
@@ -179,32 +180,6 @@ private:
 };
 
 // --- reading pixels back from the screen --------------------------------
-
-// The window's client area as 0x00RRGGBB values, row by row.
-std::vector<unsigned> captureClient(HWND window, int width, int height)
-{
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void *bits = nullptr;
-    HDC memory = CreateCompatibleDC(nullptr);
-    HBITMAP section = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ previous = SelectObject(memory, section);
-    HDC screen = GetDC(window);
-    BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
-    ReleaseDC(window, screen);
-    GdiFlush();
-    std::vector<unsigned> pixels(static_cast<const unsigned *>(bits),
-                                 static_cast<const unsigned *>(bits) + width * height);
-    for (unsigned &pixel : pixels) pixel &= 0xffffff;
-    SelectObject(memory, previous);
-    DeleteObject(section);
-    DeleteDC(memory);
-    return pixels;
-}
 
 constexpr unsigned red = 0xff0000;
 
@@ -944,7 +919,7 @@ TEST_F(WindowProcedure, EraseDoesNothingAndOtherMessagesReachTheDefault)
     HDC screen = GetDC(window);
     EXPECT_EQ(SendMessageA(window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(screen), 0), 0);
     ReleaseDC(window, screen);
-    for (unsigned pixel : captureClient(window, 275, 75)) ASSERT_EQ(pixel, red);
+    for (unsigned pixel : readWindow(window, 275, 75).pixels) ASSERT_EQ(pixel, red);
     // WM_NCHITTEST is left to the default procedure: the client area.
     RECT rect = {};
     GetWindowRect(window, &rect);
@@ -968,13 +943,13 @@ TEST_P(PaintThroughTheLibrary, CoversTheClientAreaFromTheMonochromeBackBuffer)
     pumpMessagesFor(0);
 
     fillRed(window, row.frame.width, row.frame.height);
-    for (unsigned pixel : captureClient(window, row.frame.width, row.frame.height)) ASSERT_EQ(pixel, red);
+    for (unsigned pixel : readWindow(window, row.frame.width, row.frame.height).pixels) ASSERT_EQ(pixel, red);
     InvalidateRect(window, nullptr, FALSE);
     UpdateWindow(window);
     RECT update = {};
     EXPECT_FALSE(GetUpdateRect(window, &update, FALSE)) << "the paint validates the window";
 
-    const std::vector<unsigned> pixels = captureClient(window, row.frame.width, row.frame.height);
+    const std::vector<std::uint32_t> pixels = readWindow(window, row.frame.width, row.frame.height).pixels;
     int other = 0;
     for (unsigned pixel : pixels)
         if (pixel != 0x000000 && pixel != 0xffffff) ++other;
@@ -1026,7 +1001,7 @@ TEST(PaintFromTheBackBuffer, CopiesExactlyTheClientAreaFromTheOrigin)
         InvalidateRect(window, nullptr, FALSE);
         UpdateWindow(window);
 
-        const std::vector<unsigned> pixels = captureClient(window, frame.width, frame.height);
+        const std::vector<std::uint32_t> pixels = readWindow(window, frame.width, frame.height).pixels;
         int wrong = 0;
         for (int y = 0; y < frame.height; ++y)
             for (int x = 0; x < frame.width; ++x)

@@ -258,15 +258,7 @@ TEST_F(VuRender, FrameBorrowsAndReturnsItsDeviceContextsAndAllocatesNothing)
         counter.start();
         EXPECT_EQ(render(), 0);
         const PlatformCalls calls = counter.stop();
-        EXPECT_EQ(calls.getDC, 2);
-        EXPECT_EQ(calls.releaseDC, 2);
-        EXPECT_EQ(calls.createCompatibleDC, 2);
-        EXPECT_EQ(calls.deleteDC, 2);
-        EXPECT_EQ(calls.maskBlt, 2);
-        EXPECT_EQ(calls.selectBitmap, 4);
-        EXPECT_EQ(calls.selectOther, 0) << "no pen or brush is selected";
-        EXPECT_EQ(calls.createPenOrBrush, 0);
-        EXPECT_EQ(calls.heapAllocations, 0);
+        expectVuFrameCalls(calls);
     }
 }
 

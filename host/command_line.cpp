@@ -1,0 +1,102 @@
+#include "command_line.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+const char *const hostUsage =
+    "usage: vishost [options]\n"
+    "Drives a vis plug-in the way the player does.\n"
+    "  --plugin PATH   the plug-in DLL (default: vlvis003.dll beside vishost.exe)\n"
+    "  --list          list the plug-in's modules and end\n"
+    "  --about         open the plug-in's About box and end\n"
+    "  --module N[,N]  the module(s) to run, in turn on one vis thread (default 0)\n"
+    "  --wav FILE      play a PCM WAV file (8, 16 or 24 bit, mono or stereo)\n"
+    "                  instead of the built-in program\n"
+    "  --seconds S     stop each module after S seconds\n"
+    "  --capture DIR   write every rendered frame to DIR as frame-NNNNNN.png\n"
+    "  --stats         print frame rate, frame intervals and CPU per frame\n"
+    "  --mute          play nothing; pace by the clock\n"
+    "Esc or closing the host window ends the run.\n";
+
+namespace {
+
+bool parseModules(const std::string &text, std::vector<int> &modules)
+{
+    modules.clear();
+    const char *at = text.c_str();
+    for (;;) {
+        if (*at < '0' || *at > '9') return false;
+        char *end = nullptr;
+        errno = 0;
+        const long value = std::strtol(at, &end, 10);
+        if (errno != 0 || value > 1000000) return false;
+        modules.push_back(static_cast<int>(value));
+        if (*end == '\0') return true;
+        if (*end != ',') return false;
+        at = end + 1;
+    }
+}
+
+bool parseSeconds(const std::string &text, double &seconds)
+{
+    if (text.empty() || text[0] < '0' || text[0] > '9') return false;
+    char *end = nullptr;
+    errno = 0;
+    seconds = std::strtod(text.c_str(), &end);
+    // A day is far beyond any demo; the bound keeps the clock arithmetic exact.
+    return errno == 0 && *end == '\0' && seconds > 0.0 && seconds <= 86400.0;
+}
+
+}  // namespace
+
+bool parseCommandLine(int argc, const char *const *argv, HostOptions &options, std::string &error)
+{
+    options = HostOptions();
+    for (int i = 1; i < argc; ++i) {
+        const std::string option = argv[i];
+        const bool takesValue = option == "--plugin" || option == "--module" || option == "--wav" ||
+                                option == "--seconds" || option == "--capture";
+        if (takesValue && (i + 1 >= argc || argv[i + 1][0] == '\0')) {
+            error = option + " needs a value";
+            return false;
+        }
+        if (option == "--plugin") {
+            options.pluginPath = argv[++i];
+        } else if (option == "--module") {
+            const std::string value = argv[++i];
+            if (!parseModules(value, options.modules)) {
+                error = "--module needs a module number or a comma-separated list of them, not '" + value + "'";
+                return false;
+            }
+        } else if (option == "--wav") {
+            options.wavPath = argv[++i];
+        } else if (option == "--seconds") {
+            const std::string value = argv[++i];
+            if (!parseSeconds(value, options.seconds)) {
+                error = "--seconds needs a number of seconds above 0 and at most 86400, not '" + value + "'";
+                return false;
+            }
+        } else if (option == "--capture") {
+            options.captureFolder = argv[++i];
+        } else if (option == "--list") {
+            options.list = true;
+        } else if (option == "--about") {
+            options.about = true;
+        } else if (option == "--stats") {
+            options.stats = true;
+        } else if (option == "--mute") {
+            options.mute = true;
+        } else if (option == "--help" || option == "-h" || option == "/?") {
+            options.help = true;
+        } else {
+            error = "unknown argument '" + option + "' (--help lists the options)";
+            return false;
+        }
+    }
+    if (options.list && options.about) {
+        error = "--list and --about do not go together";
+        return false;
+    }
+    return true;
+}

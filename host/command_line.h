@@ -1,0 +1,24 @@
+// The host's command line. Platform-free.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct HostOptions {
+    std::string pluginPath;       // empty: vlvis003.dll beside the host
+    std::vector<int> modules{0};  // run in turn on the one vis thread
+    std::string wavPath;          // empty: the built-in program
+    std::string captureFolder;    // empty: no capture
+    double seconds = 0.0;         // per module; 0: until the user or the file ends it
+    bool list = false;
+    bool about = false;
+    bool stats = false;
+    bool mute = false;  // pace by the clock even when a sound device exists
+    bool help = false;
+};
+
+// Fills options from argv[1..argc-1]. Returns true when the line is sound;
+// otherwise error says why, for the user.
+bool parseCommandLine(int argc, const char *const *argv, HostOptions &options, std::string &error);
+
+extern const char *const hostUsage;

@@ -1,0 +1,39 @@
+// What the host's threads share for one run: the plug-in, the options, the
+// sound, the host window, and the request to stop.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "command_line.h"
+#include "plugin/vis_records.h"
+#include "sound_output.h"
+
+struct HostRun {
+    HostOptions options;
+    HMODULE library = nullptr;
+    VisHeader *header = nullptr;
+    std::vector<VisModule *> modules;  // in the order of options.modules
+    SoundSource sound;
+    HWND hostWindow = nullptr;
+    DWORD visThreadId = 0;
+    std::atomic<bool> stopRequested{false};
+    int exitCode = 0;
+};
+
+// The host window, standing in for the player's main window: owner of the
+// vis window and target of the keys the vis forwards. Esc or closing it
+// asks the vis thread to stop.
+HWND createHostWindow(HostRun &run);
+
+// Sets stopRequested and posts WM_QUIT to the vis thread.
+void requestStop(HostRun &run);
+
+// The vis thread: runs each module of run.modules in turn.
+DWORD WINAPI visThreadMain(void *run);
+
+// One line to stderr, prefixed with the program's name.
+void reportError(const std::string &text);

@@ -1,0 +1,48 @@
+// The sample path from a block of PCM frames to the vis plug-in's waveform
+// rows. Platform-free.
+#pragma once
+
+constexpr int waveformLength = 576;  // samples per channel the vis gets each frame
+constexpr int waveformRows = 2;
+
+// Interleaved PCM frames as they come from a file: 1 or 2 channels of
+// unsigned 8-bit or signed little-endian 16- or 24-bit samples.
+struct PcmBlock {
+    const unsigned char *bytes;
+    long long frameCount;
+    int channels;        // 1 or 2
+    int bytesPerSample;  // 1, 2 or 3
+    bool loops;          // the built-in program repeats; a file plays once
+};
+
+// The most significant byte of one sample, read as signed: what the vis
+// sees of a sample whatever its width. 8-bit samples are unsigned with
+// silence at 128, so theirs is shifted to be signed like the others.
+signed char mostSignificantByte(const unsigned char *sample, int bytesPerSample);
+
+// Frames played after ticks of a clock that runs at ticksPerSecond, without
+// overflow for any run shorter than centuries.
+long long framesInTicks(long long ticks, long long ticksPerSecond, int sampleRate);
+
+// The frame just past the newest one the vis should see: the play position
+// plus the module's latency, which is how far ahead of the speakers it draws.
+long long newestFrameEnd(long long playPosition, int latencyMs, int sampleRate);
+
+// Fills both rows of waveform with the waveformLength frames before
+// frameEnd, oldest first. Frames before the block's start, or past its end
+// unless it loops, are silence. A mono block fills both rows alike, for
+// modules that always read both. Returns the block's channel count, which
+// is what the vis gets as channelCount.
+int fillWaveform(const PcmBlock &block, long long frameEnd, signed char waveform[waveformRows][waveformLength]);
+
+// Whether a WAV file's format is one the host plays: integer PCM, 1 or 2
+// channels, 8, 16 or 24 bits, a rate from 1 Hz to 1 MHz, and a block size that
+// matches. Returns null when it is, else what is wrong, for the user.
+struct PcmFormat {
+    bool integerPcm;  // format tag PCM, or the extensible tag with the PCM subformat
+    int channels;
+    long long sampleRate;
+    int bitsPerSample;
+    int blockAlign;
+};
+const char *pcmFormatProblem(const PcmFormat &format);

@@ -1,0 +1,201 @@
+// vishost: a stand-in for the player. Loads a vis plug-in, reads its
+// header, lists its modules or opens its About box, or runs modules on a
+// vis thread of their own while the main thread keeps the player's window.
+#include <cstdio>
+
+#include "host_run.h"
+
+namespace {
+
+constexpr int exitFailure = 1;
+constexpr int exitUsage = 2;
+// Far beyond any real plug-in; stops a lookup that never returns null.
+constexpr int mostModulesListed = 1000;
+
+std::string besideHost(const char *name)
+{
+    char path[MAX_PATH];
+    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string folder(path, length < MAX_PATH ? length : 0);
+    return folder.substr(0, folder.find_last_of("\\/") + 1) + name;
+}
+
+bool loadPlugin(HostRun &run, std::string &error)
+{
+    const std::string &path = run.options.pluginPath;
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        error = "no plug-in at '" + path + "'";
+        return false;
+    }
+    run.library = LoadLibraryA(path.c_str());
+    if (!run.library) {
+        const DWORD code = GetLastError();
+        error = "cannot load '" + path + "' as a DLL (error " + std::to_string(code) + ")";
+        if (code == ERROR_BAD_EXE_FORMAT)
+            error += ": it is not built for this host; a 32-bit plug-in needs the 32-bit vishost.exe";
+        return false;
+    }
+    using GetHeader = VisHeader *(__cdecl *)();
+    auto getHeader = reinterpret_cast<GetHeader>(reinterpret_cast<void *>(GetProcAddress(run.library, "winampVisGetHeader")));
+    if (!getHeader) {
+        error = "'" + path + "' is not a vis plug-in: it does not export winampVisGetHeader";
+        return false;
+    }
+    run.header = getHeader();
+    if (!run.header || !run.header->moduleByIndex) {
+        error = "'" + path + "' gave no header or no module lookup";
+        return false;
+    }
+    if (run.header->version != visInterfaceVersion) {
+        char text[96];
+        std::snprintf(text, sizeof text, "' speaks interface version 0x%x; this host speaks 0x%x",
+                      static_cast<unsigned>(run.header->version), static_cast<unsigned>(visInterfaceVersion));
+        error = "'" + path + text;
+        return false;
+    }
+    return true;
+}
+
+int moduleCount(const VisHeader &header)
+{
+    int count = 0;
+    while (count < mostModulesListed && header.moduleByIndex(count)) ++count;
+    return count;
+}
+
+int listModules(const HostRun &run)
+{
+    std::printf("%s (interface version 0x%x)\n", run.header->description ? run.header->description : "",
+                static_cast<unsigned>(run.header->version));
+    const int count = moduleCount(*run.header);
+    for (int i = 0; i < count; ++i) {
+        const VisModule *module = run.header->moduleByIndex(i);
+        std::printf("%d: %s (a frame every %d ms, %d ms ahead)\n", i, module->description ? module->description : "",
+                    module->delayMs, module->latencyMs);
+    }
+    return 0;
+}
+
+bool pickModules(HostRun &run, std::string &error)
+{
+    const int count = moduleCount(*run.header);
+    for (int index : run.options.modules) {
+        VisModule *module = index < count ? run.header->moduleByIndex(index) : nullptr;
+        if (!module) {
+            error = "the plug-in has no module " + std::to_string(index) + " (it has " + std::to_string(count) +
+                    (count == 1 ? " module" : " modules") + "; --list shows them)";
+            return false;
+        }
+        const char *missing = !module->init ? "init" : !module->render ? "render" : !module->quit ? "quit" : nullptr;
+        if (missing && !run.options.about) {
+            error = "module " + std::to_string(index) + " has no " + missing + " function, so it cannot run";
+            return false;
+        }
+        run.modules.push_back(module);
+    }
+    return true;
+}
+
+bool prepareCaptureFolder(const std::string &folder, std::string &error)
+{
+    CreateDirectoryA(folder.c_str(), nullptr);
+    const DWORD attributes = GetFileAttributesA(folder.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        error = "cannot make the capture folder '" + folder + "'";
+        return false;
+    }
+    return true;
+}
+
+// Keeps the host window answering while the vis thread runs: the vis window
+// is owned by it, so the vis thread's window calls may wait on this thread.
+void pumpUntilEnded(HANDLE thread)
+{
+    for (;;) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        if (MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0) return;
+    }
+}
+
+int about(HostRun &run)
+{
+    VisModule *module = run.modules.front();
+    if (!module->config) {
+        reportError("module " + std::to_string(run.options.modules.front()) + " has no config function");
+        return exitFailure;
+    }
+    module->parentWindow = run.hostWindow;
+    module->dllInstance = run.library;
+    module->config(module);
+    return 0;
+}
+
+int runModules(HostRun &run)
+{
+    HANDLE thread = CreateThread(nullptr, 0, visThreadMain, &run, CREATE_SUSPENDED, &run.visThreadId);
+    if (!thread) {
+        reportError("cannot start the vis thread");
+        return exitFailure;
+    }
+    ResumeThread(thread);
+    pumpUntilEnded(thread);
+    CloseHandle(thread);
+    stopPlayback();
+    return run.exitCode;
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    // A missing or broken DLL is reported here, not in a system dialog box.
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+
+    static HostRun run;
+    std::string error;
+    if (!parseCommandLine(argc, argv, run.options, error)) {
+        reportError(error);
+        std::fputs(hostUsage, stderr);
+        return exitUsage;
+    }
+    if (run.options.help) {
+        std::fputs(hostUsage, stdout);
+        return 0;
+    }
+    if (run.options.pluginPath.empty()) run.options.pluginPath = besideHost("vlvis003.dll");
+    if (!loadPlugin(run, error)) {
+        reportError(error);
+        return exitFailure;
+    }
+    if (run.options.list) return listModules(run);
+    if (!pickModules(run, error)) {
+        reportError(error);
+        return exitFailure;
+    }
+    if (!run.options.about) {
+        if (run.options.wavPath.empty())
+            makeDemoSource(run.sound);
+        else if (!loadWavFile(run.options.wavPath, run.sound, error)) {
+            reportError(error);
+            return exitFailure;
+        }
+        if (!run.options.captureFolder.empty() && !prepareCaptureFolder(run.options.captureFolder, error)) {
+            reportError(error);
+            return exitFailure;
+        }
+    }
+    run.hostWindow = createHostWindow(run);
+    if (!run.hostWindow) {
+        reportError("cannot create the host window");
+        return exitFailure;
+    }
+    const int status = run.options.about ? about(run) : runModules(run);
+    DestroyWindow(run.hostWindow);
+    // The plug-in stays loaded until the process ends, as in the player while it runs.
+    return status;
+}

@@ -1,0 +1,178 @@
+// The host's sample path: which frames the vis gets, and how each sample
+// becomes one signed byte.
+#include "sample_window.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+namespace {
+
+struct Conversion {
+    const char *name;
+    int bytesPerSample;
+    std::vector<unsigned char> littleEndian;
+    int expected;
+};
+
+class MostSignificantByte : public ::testing::TestWithParam<Conversion> {};
+
+TEST_P(MostSignificantByte, GivesTheTopByteAsSigned)
+{
+    const Conversion &row = GetParam();
+    EXPECT_EQ(mostSignificantByte(row.littleEndian.data(), row.bytesPerSample), row.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Widths, MostSignificantByte,
+    ::testing::Values(
+        // 8-bit samples are unsigned around 128.
+        Conversion{"u8Silence", 1, {0x80}, 0}, Conversion{"u8Lowest", 1, {0x00}, -128},
+        Conversion{"u8Highest", 1, {0xFF}, 127}, Conversion{"u8JustBelowSilence", 1, {0x7F}, -1},
+        Conversion{"s16Highest", 2, {0xFF, 0x7F}, 127}, Conversion{"s16Lowest", 2, {0x00, 0x80}, -128},
+        Conversion{"s16MinusOne", 2, {0xFF, 0xFF}, -1}, Conversion{"s16LowByteOnly", 2, {0xFF, 0x00}, 0},
+        Conversion{"s16One256th", 2, {0x00, 0x01}, 1}, Conversion{"s16Minus256", 2, {0x00, 0xFF}, -1},
+        Conversion{"s16LowestPlusLowByte", 2, {0xFF, 0x80}, -128},
+        Conversion{"s24Highest", 3, {0xFF, 0xFF, 0x7F}, 127}, Conversion{"s24Lowest", 3, {0x00, 0x00, 0x80}, -128},
+        Conversion{"s24MinusOne", 3, {0xFF, 0xFF, 0xFF}, -1}, Conversion{"s24LowBytesOnly", 3, {0xFF, 0xFF, 0x00}, 0},
+        Conversion{"s24Top", 3, {0x12, 0x34, 0x56}, 0x56}),
+    [](const ::testing::TestParamInfo<Conversion> &row) { return std::string(row.param.name); });
+
+// Frames whose top byte on the left is (frame % 100) + 1 and on the right
+// its negative, so that every sample names the frame it came from.
+std::vector<unsigned char> numberedFrames(long long frames, int channels, int bytesPerSample)
+{
+    std::vector<unsigned char> bytes;
+    for (long long f = 0; f < frames; ++f)
+        for (int c = 0; c < channels; ++c) {
+            const int top = static_cast<int>(f % 100) + 1;
+            for (int b = 0; b < bytesPerSample - 1; ++b) bytes.push_back(0xA5);
+            const int value = c == 0 ? top : -top;
+            bytes.push_back(static_cast<unsigned char>(bytesPerSample == 1 ? value + 128 : value));
+        }
+    return bytes;
+}
+
+int leftOf(long long frame)
+{
+    return static_cast<int>(frame % 100) + 1;
+}
+
+struct Window {
+    const char *name;
+    long long frameCount;
+    bool loops;
+    long long frameEnd;
+};
+
+class NewestFrames : public ::testing::TestWithParam<Window> {};
+
+TEST_P(NewestFrames, AreTheFramesJustBeforeTheEnd)
+{
+    const Window &row = GetParam();
+    for (int bytesPerSample : {1, 2, 3}) {
+        const std::vector<unsigned char> bytes = numberedFrames(row.frameCount, 2, bytesPerSample);
+        const PcmBlock block{bytes.data(), row.frameCount, 2, bytesPerSample, row.loops};
+        signed char waveform[2][576];
+        std::memset(waveform, 0x55, sizeof waveform);
+        ASSERT_EQ(fillWaveform(block, row.frameEnd, waveform), 2);
+        for (int i = 0; i < 576; ++i) {
+            long long frame = row.frameEnd - 576 + i;
+            if (row.loops && frame >= row.frameCount) frame %= row.frameCount;
+            const bool inFile = frame >= 0 && frame < row.frameCount;
+            const int left = inFile ? leftOf(frame) : 0;
+            ASSERT_EQ(waveform[0][i], left) << "index " << i << ", " << bytesPerSample << " bytes a sample";
+            ASSERT_EQ(waveform[1][i], -left) << "index " << i << ", " << bytesPerSample << " bytes a sample";
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Positions, NewestFrames,
+                         ::testing::Values(Window{"middle", 5000, false, 3000}, Window{"beforeTheStart", 5000, false, 0},
+                                           Window{"justAfterTheStart", 5000, false, 100},
+                                           Window{"exactlyTheFirst576", 5000, false, 576},
+                                           Window{"atTheEnd", 5000, false, 5000},
+                                           Window{"partlyPastTheEnd", 5000, false, 5100},
+                                           Window{"wholyPastTheEnd", 5000, false, 6000},
+                                           Window{"fileShorterThanAWindow", 300, false, 400},
+                                           Window{"loopWrapsToTheStart", 5000, true, 5100},
+                                           Window{"loopManyTimesOver", 5000, true, 5000 * 7 + 17},
+                                           Window{"loopBeforeItsStartIsSilence", 5000, true, 200}),
+                         [](const ::testing::TestParamInfo<Window> &row) { return std::string(row.param.name); });
+
+TEST(NewestFramesMono, FillBothRowsAlikeAndReportOneChannel)
+{
+    const std::vector<unsigned char> bytes = numberedFrames(2000, 1, 2);
+    const PcmBlock block{bytes.data(), 2000, 1, 2, false};
+    signed char waveform[2][576];
+    ASSERT_EQ(fillWaveform(block, 1500, waveform), 1);
+    for (int i = 0; i < 576; ++i) {
+        ASSERT_EQ(waveform[0][i], leftOf(1500 - 576 + i)) << i;
+        ASSERT_EQ(waveform[1][i], waveform[0][i]) << i;
+    }
+}
+
+TEST(NewestFramesEmpty, FileWithoutFramesGivesSilence)
+{
+    const unsigned char none[1] = {};
+    const PcmBlock block{none, 0, 2, 2, true};
+    signed char waveform[2][576];
+    std::memset(waveform, 0x55, sizeof waveform);
+    fillWaveform(block, 1000, waveform);
+    for (int i = 0; i < 576; ++i) ASSERT_EQ(waveform[0][i] | waveform[1][i], 0) << i;
+}
+
+TEST(PlayPosition, ClockTicksBecomeFrames)
+{
+    EXPECT_EQ(framesInTicks(0, 10000000, 44100), 0);
+    EXPECT_EQ(framesInTicks(-5, 10000000, 44100), 0);
+    EXPECT_EQ(framesInTicks(10000000, 10000000, 44100), 44100);
+    EXPECT_EQ(framesInTicks(250000, 10000000, 44100), 1102);  // 25 ms: 1102.5 frames, the half not yet played
+    // A week of a 10 MHz clock: ticks x rate alone would pass 2^63.
+    const long long week = 7LL * 24 * 3600;
+    EXPECT_EQ(framesInTicks(week * 10000000 + 5000000, 10000000, 192000), week * 192000 + 96000);
+}
+
+TEST(PlayPosition, LatencyLooksAhead)
+{
+    EXPECT_EQ(newestFrameEnd(1000, 25, 44100), 1000 + 1102);
+    EXPECT_EQ(newestFrameEnd(0, 25, 8000), 200);
+    EXPECT_EQ(newestFrameEnd(500, 0, 8000), 500);
+}
+
+struct FormatRow {
+    const char *name;
+    PcmFormat format;
+    bool playable;
+};
+
+class WavFormats : public ::testing::TestWithParam<FormatRow> {};
+
+TEST_P(WavFormats, PlayableOrSaysWhy)
+{
+    const FormatRow &row = GetParam();
+    const char *problem = pcmFormatProblem(row.format);
+    if (row.playable)
+        EXPECT_EQ(problem, nullptr) << problem;
+    else
+        EXPECT_NE(problem, nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, WavFormats,
+    ::testing::Values(FormatRow{"cd", {true, 2, 44100, 16, 4}, true}, FormatRow{"mono8", {true, 1, 8000, 8, 1}, true},
+                      FormatRow{"stereo24", {true, 2, 96000, 24, 6}, true},
+                      FormatRow{"oneHertz", {true, 1, 1, 16, 2}, true},
+                      FormatRow{"notPcm", {false, 2, 44100, 16, 4}, false},
+                      FormatRow{"noChannels", {true, 0, 44100, 16, 0}, false},
+                      FormatRow{"threeChannels", {true, 3, 44100, 16, 6}, false},
+                      FormatRow{"twelveBits", {true, 2, 44100, 12, 4}, false},
+                      FormatRow{"thirtyTwoBits", {true, 2, 44100, 32, 8}, false},
+                      FormatRow{"zeroRate", {true, 2, 0, 16, 4}, false},
+                      FormatRow{"absurdRate", {true, 2, 4000000000LL, 16, 4}, false},
+                      FormatRow{"blockTooSmall", {true, 2, 44100, 16, 2}, false},
+                      FormatRow{"blockTooLarge", {true, 1, 44100, 24, 4}, false}),
+    [](const ::testing::TestParamInfo<FormatRow> &row) { return std::string(row.param.name); });
+
+}  // namespace

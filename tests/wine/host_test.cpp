@@ -1,0 +1,582 @@
+// The stand-in player, vishost.exe, run as its own process the way a user
+// runs it: first against a fake plug-in that records every call, then
+// against the built plug-in.
+#include "wine_support.h"
+
+#include <wincodec.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct HostResult {
+    DWORD exitCode = 0xFFFFFFFF;
+    std::string out, err;
+};
+
+std::string readWhole(const std::string &path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+HANDLE inheritableFile(const std::string &path)
+{
+    SECURITY_ATTRIBUTES security = {sizeof security, nullptr, TRUE};
+    return CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &security, CREATE_ALWAYS, 0, nullptr);
+}
+
+// Runs vishost.exe from the build folder with the given arguments; its
+// output goes to files in folder.
+HostResult runHost(const std::string &folder, const std::string &arguments)
+{
+    HostResult result;
+    const std::string outPath = folder + "host-out.txt", errPath = folder + "host-err.txt";
+    HANDLE out = inheritableFile(outPath), err = inheritableFile(errPath);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = out;
+    startup.hStdError = err;
+    std::string line = "\"" + exeFolder() + "vishost.exe\" " + arguments;
+    PROCESS_INFORMATION process = {};
+    const BOOL started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(),
+                                        &startup, &process);
+    CloseHandle(out);
+    CloseHandle(err);
+    if (!started) {
+        result.err = "CreateProcess failed with error " + std::to_string(GetLastError());
+        return result;
+    }
+    // Far above any run here; a host that hangs fails instead of stalling the suite.
+    if (WaitForSingleObject(process.hProcess, 60000) != WAIT_OBJECT_0) {
+        TerminateProcess(process.hProcess, 99);
+        WaitForSingleObject(process.hProcess, 5000);
+        result.err = "the host did not end within 60 s\n";
+    }
+    GetExitCodeProcess(process.hProcess, &result.exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    result.out = readWhole(outPath);
+    result.err += readWhole(errPath);
+    return result;
+}
+
+std::string quoted(const std::string &text)
+{
+    return "\"" + text + "\"";
+}
+
+// One line of the fake plug-in's log: call=... and further key=value pairs.
+using LogLine = std::map<std::string, std::string>;
+
+std::vector<LogLine> readLog(const std::string &folder)
+{
+    std::vector<LogLine> lines;
+    std::istringstream text(readWhole(folder + "fake_vis_log.txt"));
+    std::string line;
+    while (std::getline(text, line)) {
+        LogLine fields;
+        std::istringstream words(line);
+        std::string word;
+        while (words >> word) {
+            const size_t equals = word.find('=');
+            if (equals != std::string::npos) fields[word.substr(0, equals)] = word.substr(equals + 1);
+        }
+        lines.push_back(fields);
+    }
+    return lines;
+}
+
+int number(const LogLine &line, const char *key)
+{
+    const auto found = line.find(key);
+    return found == line.end() ? -1 : std::atoi(found->second.c_str());
+}
+
+std::string calls(const std::vector<LogLine> &log)
+{
+    std::string sequence;
+    for (const LogLine &line : log) {
+        const std::string call = line.at("call");
+        sequence += call == "render" ? "r" : call == "init" ? "[" : call == "quit" ? "]" : "?";
+    }
+    return sequence;
+}
+
+// A WAV file of integer PCM whose sample i of channel c is value(i, c),
+// given as a 32-bit signed value of which the file keeps the top bits.
+void writeWav(const std::string &path, int rate, int channels, int bits, int frames,
+              const std::function<long(int frame, int channel)> &value, int formatTag = 1)
+{
+    const int bytesPerSample = bits / 8;
+    const int dataSize = frames * channels * bytesPerSample;
+    std::string file;
+    const auto put = [&file](unsigned long v, int count) {
+        for (int i = 0; i < count; ++i) file += static_cast<char>((v >> (8 * i)) & 0xFF);
+    };
+    file += "RIFF";
+    put(36 + dataSize, 4);
+    file += "WAVEfmt ";
+    put(16, 4);
+    put(formatTag, 2);
+    put(channels, 2);
+    put(rate, 4);
+    put(rate * channels * bytesPerSample, 4);
+    put(channels * bytesPerSample, 2);
+    put(bits, 2);
+    file += "data";
+    put(dataSize, 4);
+    for (int i = 0; i < frames; ++i)
+        for (int c = 0; c < channels; ++c) put(static_cast<unsigned long>(value(i, c)) >> (32 - bits), bytesPerSample);
+    std::ofstream(path, std::ios::binary).write(file.data(), static_cast<std::streamsize>(file.size()));
+}
+
+// The ramp the fake plug-in recognises, in the most significant byte; the
+// bytes below it are noise that must not reach the vis.
+long rampSample(int frame, int channel)
+{
+    const unsigned long top = static_cast<unsigned long>(frame % 255 + 1);
+    const unsigned long high = channel == 0 ? top : (256 - top) & 255;
+    return static_cast<long>(high << 24 | 0x5A3C1Eul);
+}
+
+struct Picture {
+    UINT width = 0, height = 0;
+    std::vector<BYTE> bgr;  // rows of width x 3 bytes, top row first
+    const BYTE *pixel(UINT x, UINT y) const { return &bgr[(y * width + x) * 3]; }
+};
+
+bool readPng(const std::string &path, Picture &picture)
+{
+    // The thread's COM state is put back afterwards: the other tests in
+    // this process run message boxes on it.
+    const bool com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    IWICImagingFactory *factory = nullptr;
+    IWICBitmapDecoder *decoder = nullptr;
+    IWICBitmapFrameDecode *frame = nullptr;
+    IWICBitmapSource *converted = nullptr;
+    wchar_t widePath[MAX_PATH];
+    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, widePath, MAX_PATH);
+    bool read = SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                           IID_IWICImagingFactory, reinterpret_cast<void **>(&factory))) &&
+                SUCCEEDED(factory->CreateDecoderFromFilename(widePath, nullptr, GENERIC_READ,
+                                                             WICDecodeMetadataCacheOnDemand, &decoder)) &&
+                SUCCEEDED(decoder->GetFrame(0, &frame)) && SUCCEEDED(frame->GetSize(&picture.width, &picture.height)) &&
+                SUCCEEDED(WICConvertBitmapSource(GUID_WICPixelFormat24bppBGR, frame, &converted));
+    if (read) {
+        picture.bgr.resize(picture.width * picture.height * 3);
+        read = SUCCEEDED(converted->CopyPixels(nullptr, picture.width * 3, static_cast<UINT>(picture.bgr.size()),
+                                               picture.bgr.data()));
+    }
+    if (converted) converted->Release();
+    if (frame) frame->Release();
+    if (decoder) decoder->Release();
+    if (factory) factory->Release();
+    if (com) CoUninitialize();
+    return read;
+}
+
+std::string framePath(const std::string &folder, int number)
+{
+    char name[32];
+    std::snprintf(name, sizeof name, "frame-%06d.png", number);
+    return folder + name;
+}
+
+int countFrames(const std::string &folder)
+{
+    int count = 0;
+    while (GetFileAttributesA(framePath(folder, count).c_str()) != INVALID_FILE_ATTRIBUTES) ++count;
+    return count;
+}
+
+// ---------------------------------------------------------------------------
+// Against the fake plug-in
+
+class HostWithFake : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        folder = scratchFolder(std::string("host_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        ASSERT_TRUE(CopyFileA((exeFolder() + "fake_vis_plugin.dll").c_str(), (folder + "fake.dll").c_str(), FALSE));
+    }
+    HostResult run(const std::string &arguments) { return runHost(folder, "--plugin " + quoted(folder + "fake.dll") + " --mute " + arguments); }
+    std::string folder;
+};
+
+// Everything a run of one module must show, whatever ends it.
+void expectOneThread(const std::vector<LogLine> &log)
+{
+    ASSERT_FALSE(log.empty());
+    const std::string thread = log.front().at("thread");
+    for (const LogLine &line : log) EXPECT_EQ(line.at("thread"), thread) << line.at("call") << " ran on another thread";
+    for (const LogLine &line : log) {
+        if (line.at("call") != "init") continue;
+        EXPECT_NE(line.at("parentThread"), thread) << "the player's window belongs to its main thread";
+        EXPECT_EQ(number(line, "parentWidth"), 275);
+        EXPECT_EQ(number(line, "parentHeight"), 116);
+        EXPECT_EQ(number(line, "instanceIsSelf"), 1) << "dllInstance is the plug-in's own";
+        EXPECT_EQ(number(line, "quitPending"), 0) << "a WM_QUIT left in the queue would end the run at once";
+    }
+}
+
+TEST_F(HostWithFake, RunsModulesInTurnOnOneThreadAndCapturesEveryFrame)
+{
+    writeWav(folder + "ramp.wav", 8000, 2, 16, 8000 * 4, rampSample);
+    const HostResult result =
+        run("--module 0,0 --seconds 1 --wav " + quoted(folder + "ramp.wav") + " --capture " + quoted(folder + "frames"));
+    EXPECT_EQ(result.exitCode, 0u) << result.out << result.err;
+
+    const std::vector<LogLine> log = readLog(folder);
+    const std::string sequence = calls(log);
+    const size_t firstQuit = sequence.find(']');
+    ASSERT_NE(firstQuit, std::string::npos) << sequence;
+    EXPECT_EQ(sequence, "[" + std::string(firstQuit - 1, 'r') + "][" + std::string(sequence.size() - firstQuit - 3, 'r') + "]");
+    expectOneThread(log);
+    // A second of frames 25 ms apart: about 40, and not a busy loop.
+    const int firstRun = static_cast<int>(firstQuit) - 1;
+    const int secondRun = static_cast<int>(sequence.size() - firstQuit) - 3;
+    EXPECT_GE(firstRun, 20);
+    EXPECT_LE(firstRun, 45);
+    EXPECT_GE(secondRun, 20);
+    EXPECT_LE(secondRun, 45);
+
+    for (const LogLine &line : log) {
+        if (line.at("call") != "render") continue;
+        EXPECT_EQ(number(line, "channels"), 2);
+        EXPECT_EQ(number(line, "ramp"), 1) << "the newest 576 samples, in order, top bytes only";
+        EXPECT_EQ(number(line, "mirrored"), 1) << "row 1 holds the right channel";
+    }
+    // The first frame comes as the sound starts: 50 ms ahead at 8 kHz is 400
+    // samples, so the other 176 of the 576 lie before the file's start.
+    EXPECT_LE(number(log[1], "lead"), 176);
+    EXPECT_GE(number(log[1], "lead"), 100);
+
+    const std::string frames = folder + "frames\\";
+    ASSERT_EQ(countFrames(frames), firstRun + secondRun) << "one picture per render, numbered across both runs";
+    for (int n : {0, firstRun - 1, firstRun, firstRun + secondRun - 1}) {
+        Picture picture;
+        ASSERT_TRUE(readPng(framePath(frames, n), picture)) << n;
+        EXPECT_EQ(picture.width, 64u);
+        EXPECT_EQ(picture.height, 32u);
+        // The fake paints its frame number within its run in red.
+        const int expected = n < firstRun ? n + 1 : n - firstRun + 1;
+        EXPECT_EQ(picture.pixel(10, 10)[2], expected) << "picture " << n;
+        EXPECT_EQ(picture.pixel(10, 10)[1], 64);
+        EXPECT_EQ(picture.pixel(10, 10)[0], 128);
+    }
+}
+
+TEST_F(HostWithFake, MonoTwentyFourBitFileRunsToItsEnd)
+{
+    writeWav(folder + "mono.wav", 8000, 1, 24, 8000, rampSample);
+    const HostResult result = run("--wav " + quoted(folder + "mono.wav"));
+    EXPECT_EQ(result.exitCode, 0u) << result.out << result.err;
+
+    const std::vector<LogLine> log = readLog(folder);
+    ASSERT_GE(log.size(), 3u);
+    expectOneThread(log);
+    EXPECT_EQ(log.back().at("call"), "quit");
+    const int renders = static_cast<int>(log.size()) - 2;
+    EXPECT_GE(renders, 20) << "a one-second file at 25 ms a frame";
+    EXPECT_LE(renders, 45);
+    for (size_t i = 1; i + 1 < log.size(); ++i) {
+        EXPECT_EQ(number(log[i], "channels"), 1);
+        EXPECT_EQ(number(log[i], "ramp"), 1);
+        EXPECT_EQ(number(log[i], "equal"), 1) << "a mono file fills both rows alike";
+    }
+    // The last frames look 50 ms past the end of the file, into silence.
+    EXPECT_GT(number(log[log.size() - 2], "trail"), 0);
+}
+
+TEST_F(HostWithFake, RenderResultOfOneEndsTheModule)
+{
+    const HostResult result = run("--module 1 --seconds 5");
+    EXPECT_EQ(result.exitCode, 0u) << result.out << result.err;
+    EXPECT_NE(result.out.find("render returned 1"), std::string::npos) << result.out;
+    const std::vector<LogLine> log = readLog(folder);
+    EXPECT_EQ(calls(log), "[rrr]");
+    expectOneThread(log);
+}
+
+TEST_F(HostWithFake, QuitMessageEndsTheModuleAndTheNextStartsNormally)
+{
+    const HostResult result = run("--module 2,0 --seconds 0.5");
+    EXPECT_EQ(result.exitCode, 0u) << result.out << result.err;
+    const std::vector<LogLine> log = readLog(folder);
+    const std::string sequence = calls(log);
+    EXPECT_EQ(sequence.substr(0, 6), "[rrr][") << sequence;
+    EXPECT_EQ(sequence.back(), ']');
+    EXPECT_GE(sequence.size(), 6u + 10u) << "the second module rendered for its half second: " << sequence;
+    expectOneThread(log);
+}
+
+TEST_F(HostWithFake, EscOrClosingThePlayerWindowEndsTheWholeRun)
+{
+    for (const char *module : {"6", "7"}) {
+        DeleteFileA((folder + "fake_vis_log.txt").c_str());
+        const DWORD start = GetTickCount();
+        const HostResult result = run(std::string("--module ") + module + ",0 --seconds 5");
+        EXPECT_EQ(result.exitCode, 0u) << module << result.out << result.err;
+        EXPECT_LT(GetTickCount() - start, 4000u) << module << ": the run ended early";
+        const std::vector<LogLine> log = readLog(folder);
+        const std::string sequence = calls(log);
+        // The request reaches the vis thread within a frame or two, and the
+        // module after it never starts.
+        EXPECT_EQ(sequence.substr(0, 4), "[rrr") << module << ": " << sequence;
+        EXPECT_LE(sequence.size(), 8u) << module << ": " << sequence;
+        EXPECT_EQ(std::count(sequence.begin(), sequence.end(), '['), 1) << module << ": " << sequence;
+        EXPECT_EQ(sequence.back(), ']') << module << ": " << sequence;
+        expectOneThread(log);
+    }
+}
+
+TEST_F(HostWithFake, ModuleWithoutInitOrRenderIsAnErrorBeforeAnyCall)
+{
+    for (const char *row : {"3 init", "4 render"}) {
+        const std::string index(row, 1), slot(row + 2);
+        const HostResult result = run("--module " + index);
+        EXPECT_EQ(result.exitCode, 1u) << row;
+        EXPECT_NE(result.err.find("module " + index + " has no " + slot + " function"), std::string::npos) << result.err;
+        EXPECT_TRUE(readLog(folder).empty()) << row;
+    }
+}
+
+TEST_F(HostWithFake, ListsEveryModule)
+{
+    const HostResult result = run("--list");
+    EXPECT_EQ(result.exitCode, 0u) << result.err;
+    EXPECT_NE(result.out.find("Fake vis plug-in for the host's tests"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("0: Fake: records every call"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("5: Fake: renders nothing"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("7: Fake: closes the host window at frame 3"), std::string::npos) << result.out;
+    EXPECT_EQ(result.out.find("8:"), std::string::npos) << result.out;
+    EXPECT_TRUE(readLog(folder).empty()) << "listing calls no entry point";
+}
+
+TEST_F(HostWithFake, AboutCallsConfigWithTheHostWindow)
+{
+    const HostResult result = run("--about --module 3");
+    EXPECT_EQ(result.exitCode, 0u) << result.err;
+    const std::vector<LogLine> log = readLog(folder);
+    ASSERT_EQ(calls(log), "?");
+    EXPECT_EQ(log[0].at("call"), "config");
+    EXPECT_EQ(log[0].at("parentClass"), "VisHostPlayer");
+}
+
+struct BadWav {
+    const char *name;
+    std::function<void(const std::string &path)> write;
+    const char *message;
+};
+
+TEST_F(HostWithFake, BrokenOrUnsupportedWavIsAClearError)
+{
+    const auto silence = [](int, int) { return 0L; };
+    const BadWav rows[] = {
+        {"garbage", [](const std::string &path) { std::ofstream(path) << "this is not a sound file at all"; },
+         "is not a WAV file"},
+        {"float", [&](const std::string &path) { writeWav(path, 8000, 2, 32, 100, silence, 3); },
+         "only integer PCM"},
+        {"32-bit", [&](const std::string &path) { writeWav(path, 8000, 2, 32, 100, silence); }, "only 8-, 16- and 24-bit"},
+        {"cut short",
+         [&](const std::string &path) {
+             writeWav(path, 8000, 2, 16, 1000, silence);
+             std::string bytes = readWhole(path);
+             std::ofstream(path, std::ios::binary).write(bytes.data(), 1000);
+         },
+         "is cut short"},
+        {"missing", [](const std::string &) {}, "cannot find the WAV file"},
+    };
+    for (const BadWav &row : rows) {
+        const std::string path = folder + "bad.wav";
+        DeleteFileA(path.c_str());
+        row.write(path);
+        const HostResult result = run("--wav " + quoted(path));
+        EXPECT_EQ(result.exitCode, 1u) << row.name;
+        EXPECT_NE(result.err.find(row.message), std::string::npos) << row.name << ": " << result.err;
+        EXPECT_TRUE(readLog(folder).empty()) << row.name << ": nothing runs on a bad file";
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Against the built plug-in
+
+class HostWithPlugin : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        folder = scratchFolder(std::string("host_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        ASSERT_TRUE(CopyFileA((exeFolder() + "vlvis003.dll").c_str(), (folder + "vlvis003.dll").c_str(), FALSE));
+    }
+    std::string folder;
+};
+
+// The committed meter face at the one path the plug-in reads it from, for
+// the duration of a test, unless a face is there already.
+class FaceInPlace {
+public:
+    FaceInPlace()
+    {
+        createdFolder = CreateDirectoryA(folder, nullptr) != 0;
+        created = CopyFileA((exeFolder() + "vl-vu.bmp").c_str(), path, TRUE) != 0;
+    }
+    ~FaceInPlace()
+    {
+        if (created) DeleteFileA(path);
+        if (createdFolder) RemoveDirectoryA(folder);
+    }
+    FaceInPlace(const FaceInPlace &) = delete;
+    FaceInPlace &operator=(const FaceInPlace &) = delete;
+
+private:
+    static constexpr const char *folder = "c:\\program files\\winamp";
+    static constexpr const char *path = "c:\\program files\\winamp\\vl-vu.bmp";
+    bool created = false;
+    bool createdFolder = false;
+};
+
+// The needle of the meter whose pivot is at x pivotX, as an angle in degrees
+// from the left horizontal (the meter's own scale: 20.5 at rest, 90 upright),
+// averaged over its pure black pixels; the face itself has none, and the
+// outline and divider are left out. Negative when no needle shows.
+double needleAngle(const Picture &picture, double pivotX, UINT fromColumn, UINT toColumn)
+{
+    const double pi = 3.14159265358979;
+    double sum = 0;
+    int count = 0;
+    for (UINT y = 1; y + 1 < picture.height; ++y)
+        for (UINT x = fromColumn; x <= toColumn; ++x) {
+            const BYTE *p = picture.pixel(x, y);
+            if (p[0] | p[1] | p[2]) continue;
+            const double dx = pivotX - x, dy = 65.0 - y;
+            if (dx * dx + dy * dy < 100) continue;  // too close to the pivot to tell the direction
+            sum += std::atan2(dy, dx) * 180 / pi;
+            ++count;
+        }
+    return count ? sum / count : -1;
+}
+
+TEST_F(HostWithPlugin, RunsTheVuMetersOnTheBuiltInProgram)
+{
+    FaceInPlace face;
+    // Silence, then the quiet passage from 0.5 s, then the loud one from 2 s.
+    const HostResult result = runHost(folder, "--plugin " + quoted(folder + "vlvis003.dll") +
+                                                  " --module 0 --seconds 3.4 --mute --capture " + quoted(folder + "frames"));
+    ASSERT_EQ(result.exitCode, 0u) << result.out << result.err;
+    const std::string frames = folder + "frames\\";
+    const int count = countFrames(frames);
+    EXPECT_GE(count, 80) << "3.4 s at 40 frames a second";
+
+    // Each meter's needle must be seen at rest, then in the quiet range, then
+    // far up the scale, in that order.
+    enum Stage { rest, quiet, loud };
+    Stage stage[2] = {rest, rest};
+    for (int n = 0; n < count; ++n) {
+        Picture picture;
+        ASSERT_TRUE(readPng(framePath(frames, n), picture)) << n;
+        ASSERT_EQ(picture.width, 275u) << n;
+        ASSERT_EQ(picture.height, 75u) << n;
+        const double angles[2] = {needleAngle(picture, 68.5, 1, 136), needleAngle(picture, 206.5, 138, 273)};
+        for (int m = 0; m < 2; ++m) {
+            if (stage[m] == rest && angles[m] > 30 && angles[m] < 100) stage[m] = quiet;
+            if (stage[m] == quiet && angles[m] > 125) stage[m] = loud;
+        }
+    }
+    EXPECT_EQ(stage[0], loud) << "left needle";
+    EXPECT_EQ(stage[1], loud) << "right needle";
+
+    const std::string settings = readWhole(folder + "plugin.ini");
+    EXPECT_NE(settings.find("[Analog VU meters - Velmora]"), std::string::npos) << settings;
+    EXPECT_NE(settings.find("Screen_x=100"), std::string::npos) << settings;
+    EXPECT_NE(settings.find("Screen_y=100"), std::string::npos) << settings;
+}
+
+// Both modules in turn on the one vis thread: the second init must start
+// normally after the first quit's WM_QUIT.
+TEST_F(HostWithPlugin, RunsTheOscilloscopeAfterTheVuMeters)
+{
+    FaceInPlace face;
+    const HostResult result = runHost(folder, "--plugin " + quoted(folder + "vlvis003.dll") +
+                                                  " --module 0,1 --seconds 1 --mute --capture " + quoted(folder + "frames"));
+    ASSERT_EQ(result.exitCode, 0u) << result.out << result.err;
+    const std::string frames = folder + "frames\\";
+    const int count = countFrames(frames);
+    EXPECT_GE(count, 50) << "a second of each at 40 frames a second";
+    int vuFrames = 0;
+    for (int n = 0; n < count; ++n) {
+        Picture picture;
+        ASSERT_TRUE(readPng(framePath(frames, n), picture)) << n;
+        if (picture.width == 275u && picture.height == 75u && vuFrames == n) {
+            ++vuFrames;
+            continue;
+        }
+        ASSERT_EQ(picture.width, 576u) << n;
+        ASSERT_EQ(picture.height, 512u) << n;
+        if (n != count - 1 && n != vuFrames + 10) continue;
+        int black = 0, white = 0;
+        for (size_t i = 0; i + 2 < picture.bgr.size(); i += 3) {
+            const int sum = picture.bgr[i] + picture.bgr[i + 1] + picture.bgr[i + 2];
+            black += sum == 0;
+            white += sum == 3 * 255;
+        }
+        EXPECT_GT(black, 576) << "frame " << n << " shows traces";
+        EXPECT_GT(white, 576 * 256) << "frame " << n << " is black lines on white";
+    }
+    EXPECT_GE(vuFrames, 25) << "the VU meters came first";
+    EXPECT_GE(count - vuFrames, 25) << "then the oscilloscope, for as long";
+    const std::string settings = readWhole(folder + "plugin.ini");
+    EXPECT_NE(settings.find("[Analog VU meters - Velmora]"), std::string::npos) << settings;
+    EXPECT_NE(settings.find("[Z Ovi Zavoz]"), std::string::npos) << settings;
+}
+
+TEST_F(HostWithPlugin, ListsTheModulesOfTheDllBesideIt)
+{
+    const HostResult result = runHost(folder, "--list");
+    EXPECT_EQ(result.exitCode, 0u) << result.err;
+    EXPECT_NE(result.out.find("0: Analog VU meters - Velmora"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("1: Z Ovi Zavoz"), std::string::npos) << result.out;
+}
+
+struct BadPlugin {
+    const char *name;
+    std::string arguments;
+    const char *message;
+};
+
+TEST_F(HostWithPlugin, BadModuleOrPluginIsAClearError)
+{
+    char system[MAX_PATH];
+    GetSystemDirectoryA(system, MAX_PATH);
+    const BadPlugin rows[] = {
+        {"no module 5", "--plugin " + quoted(folder + "vlvis003.dll") + " --module 5",
+         "the plug-in has no module 5 (it has 2 modules"},
+        {"no such file", "--plugin " + quoted(folder + "missing.dll"), "no plug-in at"},
+        {"no header export", "--plugin " + quoted(std::string(system) + "\\version.dll"),
+         "does not export winampVisGetHeader"},
+        {"not a DLL", "--plugin " + quoted(folder + "host-out.txt"), "cannot load"},
+        {"bad option", "--seconds 0", "--seconds needs"},
+    };
+    for (const BadPlugin &row : rows) {
+        const HostResult result = runHost(folder, row.arguments);
+        EXPECT_NE(result.exitCode, 0u) << row.name;
+        EXPECT_NE(result.exitCode, 99u) << row.name << " hung";
+        EXPECT_NE(result.err.find(row.message), std::string::npos) << row.name << ": " << result.err;
+    }
+}
+
+}  // namespace

@@ -109,19 +109,39 @@ constexpr int gdiHandleTableEntries = 0x10000;
 // GdiSharedHandleTable in the 64-bit process environment block.
 constexpr std::size_t gdiHandleTableOffset = 0xf8;
 
+// The process's GDI handle table, or null where it cannot be read.
+static const GdiHandleEntry *gdiHandleTable()
+{
+    PROCESS_BASIC_INFORMATION basic = {};
+    if (NtQueryInformationProcess(GetCurrentProcess(), ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0)
+        return nullptr;
+    const auto *peb = reinterpret_cast<const unsigned char *>(basic.PebBaseAddress);
+    return *reinterpret_cast<const GdiHandleEntry *const *>(peb + gdiHandleTableOffset);
+}
+
 int liveGdiObjects()
 {
     const DWORD counted = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
     if (counted) return static_cast<int>(counted);
-    PROCESS_BASIC_INFORMATION basic = {};
-    if (NtQueryInformationProcess(GetCurrentProcess(), ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0)
-        return -1;
-    const auto *peb = reinterpret_cast<const unsigned char *>(basic.PebBaseAddress);
-    const auto *table = *reinterpret_cast<const GdiHandleEntry *const *>(peb + gdiHandleTableOffset);
+    const GdiHandleEntry *table = gdiHandleTable();
     if (!table) return -1;
     int live = 0;
     for (int index = 0; index < gdiHandleTableEntries; ++index)
         if (table[index].type) ++live;
+    return live;
+}
+
+int liveGdiBitmaps()
+{
+    const GdiHandleEntry *table = gdiHandleTable();
+    if (!table) return -1;
+    int live = 0;
+    for (int index = 0; index < gdiHandleTableEntries; ++index) {
+        if (!table[index].type) continue;
+        // A handle is its table index with the entry's reuse count above it.
+        const auto handle = reinterpret_cast<HGDIOBJ>(static_cast<ULONG_PTR>(table[index].unique) << 16 | index);
+        if (GetObjectType(handle) == OBJ_BITMAP) ++live;
+    }
     return live;
 }
 

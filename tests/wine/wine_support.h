@@ -67,5 +67,9 @@ std::vector<HostMessage> &hostMessages();
 // does.
 int liveGdiObjects();
 
+// Live bitmaps of this process: unlike the count of all objects, it does not
+// move when the platform lazily makes fonts, brushes or device contexts.
+int liveGdiBitmaps();
+
 // Windows of this process, top-level and child.
 int liveWindows();

@@ -7,7 +7,7 @@ packages="cmake make g++ clang libclang-rt-14-dev
   mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
   wine64 xvfb xauth
   googletest libbenchmark-dev
-  libcairo2-dev libstb-dev fonts-dejavu-core
+  pkg-config libcairo2-dev libfreetype-dev libstb-dev fonts-dejavu-core
   nsis p7zip-full zip unzip imagemagick"
 
 missing=

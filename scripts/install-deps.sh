@@ -8,7 +8,7 @@ packages="cmake make g++ clang libclang-rt-14-dev
   wine64 xvfb xauth
   googletest libbenchmark-dev
   pkg-config libcairo2-dev libfreetype-dev libstb-dev fonts-dejavu-core
-  nsis p7zip-full zip unzip imagemagick"
+  nsis p7zip-full zip unzip file imagemagick"
 
 missing=
 for package in $packages; do

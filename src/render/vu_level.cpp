@@ -77,9 +77,11 @@ NeedleLine needleLineForLevel(int channel, double level)
     line.level = level;
     line.pivotX = static_cast<int>(pivotX);
     line.pivotY = static_cast<int>(pivotY);
+    const double cosine = std::cos(radians);
+    const double sine = std::sin(radians);
     line.endX = channel == 0
-        ? static_cast<int>(std::cos(radians) * -needleLength + meterWidth * 0.5)
-        : static_cast<int>((std::cos(radians) * -needleLength + (meterWidth + 1)) + meterWidth * 0.5);
-    line.endY = static_cast<int>(pivotY - std::sin(radians) * needleLength);
+        ? static_cast<int>(cosine * -needleLength + meterWidth * 0.5)
+        : static_cast<int>((cosine * -needleLength + (meterWidth + 1)) + meterWidth * 0.5);
+    line.endY = static_cast<int>(pivotY - sine * needleLength);
     return line;
 }

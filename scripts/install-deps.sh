@@ -3,7 +3,7 @@
 # As root it runs apt-get; otherwise it prints the exact command and stops.
 set -eu
 
-packages="cmake make g++ clang libclang-rt-14-dev
+packages="cmake make g++ clang libclang-rt-dev
   mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
   wine64 xvfb xauth
   googletest libbenchmark-dev

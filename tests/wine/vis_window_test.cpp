@@ -49,10 +49,16 @@ bool takeQuitMessage()
     return msg.message == WM_QUIT && msg.wParam == 0;
 }
 
-int start(LoadedPlugin &plugin, VisModule *module, HWND host)
+// What the player writes into a module record before init.
+void handOver(LoadedPlugin &plugin, VisModule *module, HWND host)
 {
     module->parentWindow = host;
     module->dllInstance = plugin.library;
+}
+
+int start(LoadedPlugin &plugin, VisModule *module, HWND host)
+{
+    handOver(plugin, module, host);
     return module->init(module);
 }
 
@@ -376,8 +382,7 @@ TEST(VisWindowLifecycle, ClassAlreadyRegisteredShowsItsBoxAndFails)
     ASSERT_NE(plugin.header, nullptr);
     HWND host = createHostWindow(hostX, hostY, hostWidth, hostHeight);
     VisModule *module = plugin.module(0);
-    module->parentWindow = host;
-    module->dllInstance = plugin.library;
+    handOver(plugin, module, host);
 
     WNDCLASSA squatter = {};
     squatter.lpfnWndProc = DefWindowProcA;
@@ -404,8 +409,7 @@ TEST(VisWindowLifecycle, FailedCreationUndoesClassAndFaceSoTheNextInitWorks)
     ASSERT_NE(plugin.header, nullptr);
     HWND host = createHostWindow(hostX, hostY, hostWidth, hostHeight);
     VisModule *module = plugin.module(0);
-    module->parentWindow = host;
-    module->dllInstance = plugin.library;
+    handOver(plugin, module, host);
 
     // Bitmaps are counted, not all objects: the platform makes fonts,
     // brushes and device contexts for the message boxes lazily, at times of

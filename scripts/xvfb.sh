@@ -32,6 +32,13 @@ stop_private_display() {
     return 0
 }
 
+# WINESERVER, where set, is the server of the prefix's own width.
 wineserver_command() {
-    if [ -x /usr/lib/wine/wineserver ]; then /usr/lib/wine/wineserver "$@"; else wineserver "$@"; fi
+    if [ -n "${WINESERVER:-}" ]; then
+        "$WINESERVER" "$@"
+    elif [ -x /usr/lib/wine/wineserver ]; then
+        /usr/lib/wine/wineserver "$@"
+    else
+        wineserver "$@"
+    fi
 }

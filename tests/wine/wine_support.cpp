@@ -94,8 +94,8 @@ HWND createHostWindow(int x, int y, int width, int height)
     return window;
 }
 
-// One entry of the GDI handle table as Wine lays it out in 64-bit
-// processes; an entry in use has a non-zero type.
+// One entry of the GDI handle table as Wine lays it out, with 64-bit
+// fields in processes of either width; an entry in use has a non-zero type.
 struct GdiHandleEntry {
     unsigned long long object;
     unsigned int owner;
@@ -106,8 +106,12 @@ struct GdiHandleEntry {
 };
 static_assert(sizeof(GdiHandleEntry) == 24);
 constexpr int gdiHandleTableEntries = 0x10000;
-// GdiSharedHandleTable in the 64-bit process environment block.
+// GdiSharedHandleTable in the process environment block.
+#ifdef _WIN64
 constexpr std::size_t gdiHandleTableOffset = 0xf8;
+#else
+constexpr std::size_t gdiHandleTableOffset = 0x94;
+#endif
 
 // The process's GDI handle table, or null where it cannot be read.
 static const GdiHandleEntry *gdiHandleTable()

@@ -99,6 +99,7 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;winedbg.exe=d;mscoree=;mshtml="
 
 if [ -z "${DISPLAY:-}" ]; then
+    # shellcheck source=scripts/xvfb.sh
     . "$here/../scripts/xvfb.sh"
     start_private_display || fail "Xvfb did not start"
     trap 'stop_private_display "$prefix"' EXIT

@@ -29,7 +29,7 @@ USAGE
 modules=
 headless=
 seconds=10
-output=demo-output
+output="demo-output"
 while [ $# -gt 0 ]; do
     case $1 in
         --scope) modules=1; shift ;;
@@ -85,7 +85,7 @@ fi
 
 mkdir -p "$output"
 output=$(cd "$output" && pwd)
-windows_path() { printf 'Z:%s' "$1" | tr / '\\'; }
+windows_path() { printf 'Z:%s' "$1" | tr / '\134'; }
 for module in ${modules:-0 1}; do
     case $module in
         0) name=vu-meters still_frame=110 ;;  # 2.75 s: the loud passage

@@ -95,11 +95,13 @@ unix_path() {
         *) die "not a Windows path with a drive letter: $1" ;;
     esac
     path=$(drive_folder "$(printf '%s' "$1" | cut -c1)")
-    rest=$(printf '%s' "$1" | cut -c3- | tr '\\' '/')
+    rest=$(printf '%s' "$1" | cut -c3- | tr '\134' /)
     old_ifs=$IFS
     IFS=/
+    set -f
     # shellcheck disable=SC2086
-    set -f; set -- $rest; set +f
+    set -- $rest
+    set +f
     IFS=$old_ifs
     for part in "$@"; do
         [ -n "$part" ] || continue

@@ -1,3 +1,4 @@
+# shellcheck shell=sh
 # Sourced by the project's scripts: gives them a private X display.
 # start_private_display starts Xvfb on a free display number and exports
 # DISPLAY; stop_private_display ends Wine's processes in the given prefixes

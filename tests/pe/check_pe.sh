@@ -40,7 +40,7 @@ check "ordinal 1 is the exported address" sh -c "printf '%s\n' \"\$0\" | grep -q
 imports=$(printf '%s\n' "$headers" | sed -n 's/^[[:space:]]*DLL Name: //p')
 check "imports something" test -n "$imports"
 for name in $imports; do
-    case $(printf '%s' "$name" | tr 'A-Z' 'a-z') in
+    case $(printf '%s' "$name" | tr '[:upper:]' '[:lower:]') in
         kernel32.dll|user32.dll|gdi32.dll|msvcrt.dll) check "imports system DLL $name" true ;;
         *) check "imports only system DLLs, not $name" false ;;
     esac

@@ -52,6 +52,7 @@ check "second run touches nothing" test "$(snapshot "$p")" = "$before"
 check "second run says the DLL is unchanged" said "unchanged  $plugins/vlvis003.dll"
 check "second run says the face is unchanged" said "unchanged  $face"
 
+# shellcheck disable=SC1003
 run "$p" --player-dir 'c:\PROGRAM FILES (X86)\winamp\'
 check "Windows path in another letter case: same folders (status $status)" \
     sh -c "[ $status -eq 0 ] && [ \"\$(cd '$p' && find . -printf '%p %s %C@\n' | sort)\" = \"\$0\" ]" "$before"

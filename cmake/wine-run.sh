@@ -1,6 +1,6 @@
 #!/bin/sh
 # Runs one Windows program under Wine in a prefix of the project's own.
-#   wine-run.sh [--win32] [--timeout S] PREFIX PROGRAM [ARGUMENTS...]
+#   wine-run.sh [--win32] [--timeout S] [--wait] PREFIX PROGRAM [ARGUMENTS...]
 #   wine-run.sh --win32 --way
 #
 # Without --win32 the program runs under 64-bit Wine. With it, under 32-bit
@@ -12,18 +12,22 @@
 # PREFIX is created on first use and reused; the user's ~/.wine is never
 # touched. Without a DISPLAY a private Xvfb serves this run. A program still
 # running after S seconds (default VLVIS_WINE_TIMEOUT; 0 or unset: no limit)
-# is killed, and the run fails with status 124.
+# is killed, and the run fails with status 124. --wait also waits for every
+# process the program started in the prefix, and for the registry to be
+# written back to the prefix's files.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 
 width=64
 timeout=${VLVIS_WINE_TIMEOUT:-0}
 print_way=
+wait_all=
 while [ $# -gt 0 ]; do
     case $1 in
         --win32) width=32; shift ;;
         --timeout) timeout=$2; shift 2 ;;
         --way) print_way=1; shift ;;
+        --wait) wait_all=--wait; shift ;;
         *) break ;;
     esac
 done
@@ -69,7 +73,7 @@ if [ -n "$print_way" ]; then
     echo "$way"
     exit 0
 fi
-[ $# -ge 2 ] || { echo "usage: wine-run.sh [--win32] [--timeout S] PREFIX PROGRAM [ARGUMENTS...]" >&2; exit 2; }
+[ $# -ge 2 ] || { echo "usage: wine-run.sh [--win32] [--timeout S] [--wait] PREFIX PROGRAM [ARGUMENTS...]" >&2; exit 2; }
 
 prefix=$1
 shift
@@ -88,7 +92,7 @@ if [ "$width" = 32 ] && [ -z "$native" ]; then
     [ "$timeout" = 0 ] || guest_timeout=$((timeout + 600))
     exec env -u DISPLAY VLVIS_IN_GUEST=1 \
         "$here/guest/guest-run.sh" --timeout "$guest_timeout" --share "$share" --env VLVIS_IN_GUEST -- \
-        "$here/wine-run.sh" --win32 --timeout "$timeout" "$prefix" "$@"
+        "$here/wine-run.sh" --win32 --timeout "$timeout" $wait_all "$prefix" "$@"
 fi
 [ "$width" = 32 ] && [ -n "${VLVIS_WINE_SAY_WAY:-}" ] && echo "wine-run: $way" >&2
 
@@ -131,5 +135,7 @@ if [ "$status" = 124 ] || [ "$status" = 137 ]; then
     echo "wine-run: $1 did not end within $timeout s and was killed" >&2
     "$server" -k 2>/dev/null
     status=124
+elif [ -n "$wait_all" ]; then
+    "$server" -w
 fi
 exit $status

@@ -15,11 +15,8 @@ case $machine in
 esac
 
 headers=$($objdump -p "$dll") || { echo "FAIL: $objdump cannot read $dll"; exit 1; }
-failures=0
-check() {  # description, then a command that must succeed
-    what=$1; shift
-    if "$@"; then echo "ok   $what"; else echo "FAIL $what"; failures=$((failures + 1)); fi
-}
+# shellcheck source=tests/checks.sh
+. "$(dirname "$0")/../checks.sh"
 has() { printf '%s\n' "$headers" | grep -qF -- "$1"; }
 
 check "file format $format" has "file format $format"

@@ -13,11 +13,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 zip=vlvis003-$version-win32.zip
 setup=vlvis003-$version-setup.exe
 
-failures=0
-check() {  # description, then a command that must succeed
-    what=$1; shift
-    if "$@"; then printf "ok   %s\n" "$what"; else printf "FAIL %s\n" "$what"; failures=$((failures + 1)); fi
-}
+# shellcheck source=tests/checks.sh
+. "$(dirname "$0")/../checks.sh"
 same_text() { [ "$1" = "$2" ]; }
 
 work=$(mktemp -d)

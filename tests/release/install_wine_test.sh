@@ -12,11 +12,8 @@ cp "$1" "$work/files/vlvis003.dll"
 cp "$2" "$work/files/vl-vu.bmp"
 files=$work/files
 
-failures=0
-check() {  # description, then a command that must succeed
-    what=$1; shift
-    if "$@"; then printf 'ok   %s\n' "$what"; else printf 'FAIL %s\n' "$what"; failures=$((failures + 1)); fi
-}
+# shellcheck source=tests/checks.sh
+. "$(dirname "$0")/../checks.sh"
 # Every path with its size and change time, so that a second run that
 # rewrites or adds anything shows.
 snapshot() { (cd "$1" && find . -printf '%p %s %C@\n' | sort); }

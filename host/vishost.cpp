@@ -33,7 +33,11 @@ bool loadPlugin(HostRun &run, std::string &error)
         const DWORD code = GetLastError();
         error = "cannot load '" + path + "' as a DLL (error " + std::to_string(code) + ")";
         if (code == ERROR_BAD_EXE_FORMAT)
+#ifdef _WIN64
             error += ": it is not built for this host; a 32-bit plug-in needs the 32-bit vishost.exe";
+#else
+            error += ": it is not built for this host; a 64-bit plug-in needs the 64-bit vishost.exe";
+#endif
         return false;
     }
     using GetHeader = VisHeader *(__cdecl *)();

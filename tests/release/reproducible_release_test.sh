@@ -5,17 +5,18 @@
 # One folder is a clone (time stamps from the commit), the other unpacked
 # from `git archive` (time stamps from the files); outside a checkout both
 # are copies of the tree. The folders stay behind when a file differs.
-#   reproducible_release_test.sh SOURCE WORK
+#   reproducible_release_test.sh SOURCE WORK VERSION
 set -u
 source=$(cd "$1" && pwd -P)
 work=$2
+version=$3
 rm -rf "$work"
 mkdir -p "$work"
 work=$(cd "$work" && pwd -P)
 unset SOURCE_DATE_EPOCH
 
 # Where each build's file lands, from the folder it was built in.
-files="build/win32/release/vlvis003.dll dist/vlvis003-*-win32.zip dist/vlvis003-*-setup.exe dist/SHA256SUMS"
+files="build/win32/release/vlvis003.dll dist/vlvis003-$version-win32.zip dist/vlvis003-$version-setup.exe dist/SHA256SUMS"
 
 fetch() {  # folder, "clone" or "archive"
     if [ -z "$commit" ]; then
@@ -46,23 +47,27 @@ fi
 
 a=$work/a
 b=$work/second-folder
-fetch "$a" clone && fetch "$b" archive || { echo "FAIL fetching the sources"; exit 1; }
+if ! { fetch "$a" clone && fetch "$b" archive; }; then
+    echo "FAIL fetching the sources"
+    exit 1
+fi
 build "$a" UTC 022
 build "$b" CHAST-12:45 077
 
 failures=0
-for pattern in $files; do
-    # shellcheck disable=SC2086 # the pattern names one file
-    file_a=$(cd "$a" && ls $pattern) && file_b=$(cd "$b" && ls $pattern) ||
-        { echo "FAIL $pattern missing"; failures=$((failures + 1)); continue; }
-    if difference=$(cmp "$a/$file_a" "$b/$file_b" 2>&1); then
-        echo "ok   $file_a identical ($(wc -c <"$a/$file_a") bytes)"
+fail() { echo "FAIL $1"; failures=$((failures + 1)); }
+for file in $files; do
+    if [ ! -f "$a/$file" ] || [ ! -f "$b/$file" ]; then
+        fail "$file is missing"
+        continue
+    fi
+    if difference=$(cmp "$a/$file" "$b/$file" 2>&1); then
+        echo "ok   $file identical ($(wc -c <"$a/$file") bytes)"
     else
         offset=$(printf '%s\n' "$difference" | sed -n 's/.* differ: byte \([0-9]*\),.*/\1/p')
         [ -n "$offset" ] && offset=$((offset - 1)) &&
             difference="first difference at offset $offset ($(printf '0x%x' "$offset"))"
-        echo "FAIL $file_a differs: $difference"
-        failures=$((failures + 1))
+        fail "$file differs: $difference"
     fi
 done
 
@@ -70,8 +75,7 @@ done
 for dir in "$a" "$b"; do
     for dll in build/win32/release/vlvis003.dll build/win32/vlvis003.dll; do
         if grep -q -a -F "$dir" "$dir/$dll"; then
-            echo "FAIL $dir/$dll holds its build folder's path"
-            failures=$((failures + 1))
+            fail "$dir/$dll holds its build folder's path"
         fi
     done
 done

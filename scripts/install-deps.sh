@@ -8,7 +8,7 @@ packages="cmake make g++ clang libclang-rt-dev
   wine64 xvfb xauth
   googletest libbenchmark-dev
   pkg-config libcairo2-dev libfreetype-dev libstb-dev fonts-dejavu-core
-  nsis p7zip-full zip unzip file imagemagick"
+  nsis p7zip-full zip unzip file imagemagick git"
 
 missing=
 for package in $packages; do

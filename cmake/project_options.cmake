@@ -21,3 +21,22 @@ function(vlvis_static_runtime target)
     target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++)
   endif()
 endfunction()
+
+# Two builds of one commit give the same bytes wherever and whenever they
+# run (the release check builds twice and compares): no checkout or build
+# folder in the objects (the build folder's map comes last, so it wins for
+# paths inside both), no link time in the PE headers, and a fixed base for
+# the product DLL, which ld would otherwise derive from a hash of the output
+# path as the generator spells it.
+if(WIN32)
+  add_compile_options(
+    -ffile-prefix-map=${PROJECT_SOURCE_DIR}=.
+    -ffile-prefix-map=${PROJECT_BINARY_DIR}=build)
+  add_link_options(LINKER:--no-insert-timestamp)
+endif()
+function(vlvis_fixed_image_base target)
+  if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86")
+    # The base the released DLL has had so far.
+    target_link_options(${target} PRIVATE LINKER:--image-base,0x63500000)
+  endif()
+endfunction()

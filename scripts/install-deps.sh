@@ -9,7 +9,7 @@ packages="cmake make g++ clang libclang-rt-dev
   wine64 xvfb xauth
   googletest libbenchmark-dev
   pkg-config libcairo2-dev libfreetype-dev libstb-dev fonts-dejavu-core
-  nsis p7zip-full zip unzip file imagemagick shellcheck"
+  nsis p7zip-full zip unzip file imagemagick shellcheck git"
 packages_i386="wine32:i386"
 
 missing=

@@ -88,10 +88,11 @@ if [ "$width" = 32 ] && [ -z "$native" ]; then
     # limit leaves room for booting and for making the prefix. The guest
     # gets a display of its own: the host's is out of its reach.
     timeout=$((timeout * 15))
-    guest_timeout=0
-    [ "$timeout" = 0 ] || guest_timeout=$((timeout + 600))
+    guest_limit=
+    [ "$timeout" = 0 ] || guest_limit="--timeout $((timeout + 600))"
+    # shellcheck disable=SC2086
     exec env -u DISPLAY VLVIS_IN_GUEST=1 \
-        "$here/guest/guest-run.sh" --timeout "$guest_timeout" --share "$share" --env VLVIS_IN_GUEST -- \
+        "$here/guest/guest-run.sh" $guest_limit --share "$share" --env VLVIS_IN_GUEST -- \
         "$here/wine-run.sh" --win32 --timeout "$timeout" $wait_all "$prefix" "$@"
 fi
 [ "$width" = 32 ] && [ -n "${VLVIS_WINE_SAY_WAY:-}" ] && echo "wine-run: $way" >&2

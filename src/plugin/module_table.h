@@ -1,7 +1,7 @@
 // The header and the two module records, one of each per library.
 #pragma once
 
-#include "plugin/vis_records.h"
+#include "records/vis_records.h"
 
 extern VisHeader visHeader;
 extern VisModule vuModule;     // index 0

@@ -3,7 +3,7 @@
 // that init made.
 #pragma once
 
-#include "plugin/vis_records.h"
+#include "records/vis_records.h"
 
 // 0 when the frame went through; 1 when the left meter's masked copy failed,
 // which ends the visualization.

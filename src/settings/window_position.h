@@ -1,7 +1,7 @@
 // The window position in memory and in plugin.ini, one section per module.
 #pragma once
 
-#include "plugin/vis_records.h"
+#include "records/vis_records.h"
 #include "settings/position_clamp.h"
 
 // Shared by both modules and kept for as long as the library is loaded: a

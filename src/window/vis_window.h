@@ -2,7 +2,7 @@
 // procedure and the renderers, released by quit. One of each per library.
 #pragma once
 
-#include "plugin/vis_records.h"
+#include "records/vis_records.h"
 #include "window/snapping.h"
 
 inline HWND visWindow = nullptr;

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "frame_pictures.h"
-#include "plugin/vis_records.h"
+#include "records/vis_records.h"
 
 #include <windows.h>
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/vis_records.h"
+#include "records/vis_records.h"
 
 // The folder of the running test executable, with a trailing backslash.
 std::string exeFolder();

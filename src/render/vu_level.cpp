@@ -7,8 +7,6 @@
 #include <emmintrin.h>
 #endif
 
-double needleLevels[2] = {0.0, 0.0};
-
 static int magnitude(signed char sample) { return sample < 0 ? -sample : sample; }
 
 // The sum of |s| over all 576 samples, at most 73,728: an exact integer, so
@@ -48,7 +46,7 @@ double needleAngleDegrees(double level)
     return angle;
 }
 
-NeedleLine updateNeedle(int channel, const signed char *samples)
+NeedleLine updateNeedle(int channel, double previousLevel, const signed char *samples)
 {
     // Sample 0 is left out while the divisor stays 576: the meter has always
     // read levels this way, and its face is marked for it.
@@ -61,9 +59,8 @@ NeedleLine updateNeedle(int channel, const signed char *samples)
     const double channelLevel = clampLevel(
         sum == 0 ? -std::numeric_limits<double>::infinity() : decibelFactor * std::log10(mean));
 
-    const double stored = clampLevel(needleLevels[channel]);
-    const double level = smoothingWeight * channelLevel + (1 - smoothingWeight) * stored;
-    needleLevels[channel] = level;
+    const double previous = clampLevel(previousLevel);
+    const double level = smoothingWeight * channelLevel + (1 - smoothingWeight) * previous;
     return needleLineForLevel(channel, level);
 }
 

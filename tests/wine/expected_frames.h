@@ -1,7 +1,6 @@
 // The frames the render tests expect, built by the test itself: needle end
-// points from the worked table, lines drawn with the same GDI primitives
-// into the test's own monochrome bitmap, the test face where the mask is
-// white.
+// points from the worked table, drawn as lines into the test's own
+// monochrome bitmap, the test face where the mask is white.
 #pragma once
 
 #include "frame_pictures.h"

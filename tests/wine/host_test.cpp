@@ -430,30 +430,6 @@ protected:
     std::string folder;
 };
 
-// The committed meter face at the one path the plug-in reads it from, for
-// the duration of a test, unless a face is there already.
-class FaceInPlace {
-public:
-    FaceInPlace()
-    {
-        createdFolder = CreateDirectoryA(folder, nullptr) != 0;
-        created = CopyFileA((exeFolder() + "vl-vu.bmp").c_str(), path, TRUE) != 0;
-    }
-    ~FaceInPlace()
-    {
-        if (created) DeleteFileA(path);
-        if (createdFolder) RemoveDirectoryA(folder);
-    }
-    FaceInPlace(const FaceInPlace &) = delete;
-    FaceInPlace &operator=(const FaceInPlace &) = delete;
-
-private:
-    static constexpr const char *folder = "c:\\program files\\winamp";
-    static constexpr const char *path = "c:\\program files\\winamp\\vl-vu.bmp";
-    bool created = false;
-    bool createdFolder = false;
-};
-
 // The needle of the meter whose pivot is at x pivotX, as an angle in degrees
 // from the left horizontal (the meter's own scale: 20.5 at rest, 90 upright),
 // averaged over its pure black pixels; the face itself has none, and the
@@ -477,7 +453,7 @@ double needleAngle(const Picture &picture, double pivotX, UINT fromColumn, UINT 
 
 TEST_F(HostWithPlugin, RunsTheVuMetersOnTheBuiltInProgram)
 {
-    FaceInPlace face;
+    PlacedFace face(readWhole(exeFolder() + "vl-vu.bmp"));
     // Silence, then the quiet passage from 0.5 s, then the loud one from 2 s.
     const HostResult result = runHost(folder, "--plugin " + quoted(folder + "vlvis003.dll") +
                                                   " --module 0 --seconds 3.4 --mute --capture " + quoted(folder + "frames"));
@@ -514,7 +490,7 @@ TEST_F(HostWithPlugin, RunsTheVuMetersOnTheBuiltInProgram)
 // normally after the first quit's WM_QUIT.
 TEST_F(HostWithPlugin, RunsTheOscilloscopeAfterTheVuMeters)
 {
-    FaceInPlace face;
+    PlacedFace face(readWhole(exeFolder() + "vl-vu.bmp"));
     const HostResult result = runHost(folder, "--plugin " + quoted(folder + "vlvis003.dll") +
                                                   " --module 0,1 --seconds 1 --mute --capture " + quoted(folder + "frames"));
     ASSERT_EQ(result.exitCode, 0u) << result.out << result.err;

@@ -72,11 +72,6 @@ std::string testFaceFile(int width, int height)
 
 Picture drawBlackOnWhite(int width, int height, std::initializer_list<Line> lines)
 {
-    return drawBlackOnWhite(width, height, std::vector<Line>(lines));
-}
-
-Picture drawBlackOnWhite(int width, int height, const std::vector<Line> &lines)
-{
     MemoryDC memory(nullptr);
     HBITMAP bitmap = CreateCompatibleBitmap(memory, width, height);
     {

@@ -56,7 +56,6 @@ struct Line {
 // A monochrome picture drawn with the default pen and brush: the rectangle
 // (0, 0, width, height), then the lines.
 Picture drawBlackOnWhite(int width, int height, std::initializer_list<Line> lines);
-Picture drawBlackOnWhite(int width, int height, const std::vector<Line> &lines);
 
 // Compares the pixels of `area` (left, top inclusive; right, bottom
 // exclusive), listing the first differences. The one pixel comparison of the

@@ -232,10 +232,8 @@ TEST(ScopeThroughTheDll, SilenceThenOneChannelThenARepaint)
     EXPECT_TRUE(samePixels(window, expected, whole(window))) << "silence on two channels";
 
     scope.module()->channelCount = 1;
-    for (int i = 0; i < 576; ++i) {
-        scope.module()->waveform[0][i] = static_cast<signed char>(i % 2 ? 127 : -128);
-        scope.module()->waveform[1][i] = static_cast<signed char>(i % 256 - 128);
-    }
+    fillTriangle(scope.module()->waveform[0], 200);
+    for (int i = 0; i < 576; ++i) scope.module()->waveform[1][i] = static_cast<signed char>(i % 2 ? 127 : -128);
     EXPECT_EQ(scope.render(), 0);
     expected = scopeFrame(scope.module()->waveform[0], nullptr);
     window = scope.read(576, 512);

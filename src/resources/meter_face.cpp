@@ -120,7 +120,8 @@ HBITMAP loadBackgroundBitmap(const char *path)
     else if (got == fileHeaderSize)
         made = readFace(screen, file, decodeFileHeader(fileBytes));
 
-    // Replaced also by null: the face of a file that gave none is no face.
+    // The face this load made, or none, takes the last one's place; the last
+    // one is deleted, so at most one face is ever alive.
     releaseMeterFace();
     meterFace.bitmap = made;
 

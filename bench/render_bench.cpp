@@ -4,8 +4,7 @@
 //
 //   render_bench [frames]      (default 2000 frames per module)
 #include "render/renderers.h"
-#include "render/vu_level.h"
-#include "resources/background_bitmap.h"
+#include "resources/meter_face.h"
 #include "window/vis_window.h"
 
 #include <windows.h>
@@ -13,6 +12,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 namespace {
@@ -63,53 +63,33 @@ void pump()
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
 }
 
-// What init leaves for render: the window and a monochrome back buffer.
+// What init leaves for render: the window and its back buffer, made by the
+// plug-in's own functions, and the committed face, loaded from beside this
+// program by the plug-in's loader.
 struct Stage {
-    HBITMAP previous = nullptr;
-
-    Stage(int width, int height)
+    Stage(int width, int height, bool face)
     {
-        visWindow = CreateWindowExA(0, "VlvisBench", nullptr, WS_POPUP | WS_VISIBLE, 60, 60, width, height, nullptr,
-                                    nullptr, GetModuleHandleA(nullptr), nullptr);
-        backBuffer = CreateCompatibleDC(nullptr);
-        backBufferBitmap = CreateCompatibleBitmap(backBuffer, width, height);
-        previous = static_cast<HBITMAP>(SelectObject(backBuffer, backBufferBitmap));
+        visWindow.handle = CreateWindowExA(0, "VlvisBench", nullptr, WS_POPUP | WS_VISIBLE, 60, 60, width, height,
+                                           nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+        visWindow.backBuffer = createBackBuffer(width, height);
+        if (face) {
+            char path[MAX_PATH];
+            const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+            std::string facePath(path, length);
+            facePath = facePath.substr(0, facePath.find_last_of('\\') + 1) + "vl-vu.bmp";
+            if (!loadBackgroundBitmap(facePath.c_str())) std::printf("no face at %s\n", facePath.c_str());
+        }
         pump();
     }
     ~Stage()
     {
-        SelectObject(backBuffer, previous);
-        DeleteDC(backBuffer);
-        DeleteObject(backBufferBitmap);
-        DestroyWindow(visWindow);
+        releaseMeterFace();
+        releaseBackBuffer(visWindow.backBuffer);
+        DestroyWindow(visWindow.handle);
+        visWindow.handle = nullptr;
         pump();
     }
 };
-
-// A 137 x 75 face made as the loader makes it, from a 24-bit image.
-void loadFace()
-{
-    const int width = 137, height = 75, stride = (width * 3 + 3) & ~3;
-    std::vector<unsigned char> bits(std::size_t(stride) * height);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            unsigned char *pixel = &bits[std::size_t(y) * stride + std::size_t(x) * 3];
-            pixel[0] = static_cast<unsigned char>(200 - y);
-            pixel[1] = static_cast<unsigned char>(x + y);
-            pixel[2] = static_cast<unsigned char>(255 - x);
-        }
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = BI_RGB;
-    HDC screen = GetDC(nullptr);
-    backgroundBitmap = CreateDIBitmap(screen, &info.bmiHeader, CBM_INIT, bits.data(), &info, DIB_RGB_COLORS);
-    ReleaseDC(nullptr, screen);
-    backgroundHeader = info.bmiHeader;
-}
 
 // Frames of music-like input: a different loudness and shape each time, so
 // the needles keep moving and the traces keep changing.
@@ -149,18 +129,19 @@ void report(const char *title, Series &render, std::initializer_list<Series *> b
 
 void benchVu(int frames, const std::vector<VisModule> &inputs)
 {
-    Stage stage(275, 75);
-    loadFace();
-    constexpr DWORD rop = 0x00CC0020;
+    Stage stage(275, 75, true);
+    constexpr DWORD rop = MAKEROP4(SRCCOPY, BLACKNESS);
+    HDC backBuffer = visWindow.backBuffer.dc;
+    HBITMAP mask = visWindow.backBuffer.bitmap;
 
     Series render{"renderVuMeters", {}};
     Series maskBlts{"bare: two 137 x 75 MaskBlts", {}};
     Series calls{"bare: every platform call of a VU frame", {}};
 
     // For the MaskBlts alone, the device contexts are ready beforehand.
-    HDC window = GetDC(visWindow);
+    HDC window = GetDC(visWindow.handle);
     HDC face = CreateCompatibleDC(window);
-    HGDIOBJ previous = SelectObject(face, backgroundBitmap);
+    HGDIOBJ previous = SelectObject(face, meterFace.bitmap);
 
     VisModule module = inputs[0];
     for (int i = -50; i < frames; ++i) {
@@ -173,8 +154,8 @@ void benchVu(int frames, const std::vector<VisModule> &inputs)
         if (i >= 0) render.add(start, end);
 
         start = now();
-        MaskBlt(window, 0, 0, 137, 75, face, 0, 0, backBufferBitmap, 0, 0, rop);
-        MaskBlt(window, 138, 0, 137, 75, face, 0, 0, backBufferBitmap, 138, 0, rop);
+        MaskBlt(window, 0, 0, 137, 75, face, 0, 0, mask, 0, 0, rop);
+        MaskBlt(window, 138, 0, 137, 75, face, 0, 0, mask, 138, 0, rop);
         end = now();
         if (i >= 0) maskBlts.add(start, end);
 
@@ -190,12 +171,12 @@ void benchVu(int frames, const std::vector<VisModule> &inputs)
                 MoveToEx(backBuffer, 206, 65, nullptr);
                 LineTo(backBuffer, 179, 16);
             }
-            HDC dc = GetDC(visWindow);
+            HDC dc = GetDC(visWindow.handle);
             HDC memory = CreateCompatibleDC(dc);
-            HGDIOBJ held = SelectObject(memory, backgroundBitmap);
-            MaskBlt(dc, meter * 138, 0, 137, 75, memory, 0, 0, backBufferBitmap, meter * 138, 0, rop);
+            HGDIOBJ held = SelectObject(memory, meterFace.bitmap);
+            MaskBlt(dc, meter * 138, 0, 137, 75, memory, 0, 0, mask, meter * 138, 0, rop);
             SelectObject(memory, held);
-            ReleaseDC(visWindow, dc);
+            ReleaseDC(visWindow.handle, dc);
             DeleteDC(memory);
         }
         end = now();
@@ -205,15 +186,14 @@ void benchVu(int frames, const std::vector<VisModule> &inputs)
 
     SelectObject(face, previous);
     DeleteDC(face);
-    ReleaseDC(visWindow, window);
-    DeleteObject(backgroundBitmap);
-    backgroundBitmap = nullptr;
+    ReleaseDC(visWindow.handle, window);
     report("VU module", render, {&maskBlts, &calls});
 }
 
 void benchScope(int frames, const std::vector<VisModule> &inputs)
 {
-    Stage stage(576, 512);
+    Stage stage(576, 512, false);
+    HDC backBuffer = visWindow.backBuffer.dc;
 
     Series render{"renderScope", {}};
     Series calls{"bare: rectangle, 1,152 LineTo, 576 x 512 BitBlt", {}};
@@ -243,9 +223,9 @@ void benchScope(int frames, const std::vector<VisModule> &inputs)
             MoveToEx(backBuffer, 0, 256 * c, nullptr);
             for (int x = 0; x < 576; ++x) LineTo(backBuffer, x, row[x]);
         }
-        HDC dc = GetDC(visWindow);
+        HDC dc = GetDC(visWindow.handle);
         BitBlt(dc, 0, 0, 576, 512, backBuffer, 0, 0, SRCCOPY);
-        ReleaseDC(visWindow, dc);
+        ReleaseDC(visWindow.handle, dc);
         end = now();
         if (i >= 0) calls.add(start, end);
         if ((i & 63) == 0) pump();

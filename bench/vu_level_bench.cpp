@@ -16,9 +16,12 @@ static void BM_updateNeedle(benchmark::State &state)
         for (auto &sample : frame) sample = static_cast<signed char>(std::rand() % 256 - 128);
     frames[3].fill(0);
 
+    double levels[2] = {0.0, 0.0};
     std::size_t i = 0;
     for (auto _ : state) {
-        const NeedleLine line = updateNeedle(static_cast<int>(i & 1), frames[i & 15].data());
+        const int channel = static_cast<int>(i & 1);
+        const NeedleLine line = updateNeedle(channel, levels[channel], frames[i & 15].data());
+        levels[channel] = line.level;
         benchmark::DoNotOptimize(line);
         ++i;
     }

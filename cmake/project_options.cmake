@@ -14,6 +14,13 @@ function(vlvis_warnings target)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Wshadow -Wundef -Werror)
 endfunction()
 
+# The plug-in's own code runs inside the player: it throws nothing and asks
+# no type at run time, so neither the unwinding machinery nor type records
+# need to ride along in the DLL.
+function(vlvis_plugin_code target)
+  target_compile_options(${target} PRIVATE -fno-exceptions -fno-rtti)
+endfunction()
+
 # Windows executables and the DLL carry libgcc, libstdc++ and winpthread
 # inside them, so nothing but system DLLs has to sit beside them.
 function(vlvis_static_runtime target)

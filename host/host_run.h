@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "command_line.h"
-#include "plugin/vis_records.h"
+#include "records/vis_records.h"
 #include "sound_output.h"
 
 struct HostRun {

@@ -83,11 +83,6 @@ long long playPosition()
     return framesInTicks(now.QuadPart - clockStart.QuadPart, clockFrequency.QuadPart, playbackRate);
 }
 
-bool playingOnDevice()
-{
-    return waveDevice != nullptr;
-}
-
 void stopPlayback()
 {
     if (!waveDevice) return;

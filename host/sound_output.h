@@ -30,7 +30,4 @@ std::string startPlayback(const SoundSource &source, bool mute);
 // Frames played since the start; keeps counting past the end of a file.
 long long playPosition();
 
-// Whether the sound device plays (false: the clock paces).
-bool playingOnDevice();
-
 void stopPlayback();

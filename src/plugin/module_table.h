@@ -1,14 +1,14 @@
-// The header and the two module records, one of each per library.
+// The header and the module table: the top of the plug-in, wiring each
+// module's record to its renderer, its frame size and the shared window
+// set-up.
 #pragma once
 
-#include "plugin/vis_records.h"
+#include "records/vis_records.h"
 
 extern VisHeader visHeader;
-extern VisModule vuModule;     // index 0
-extern VisModule scopeModule;  // index 1
 
-// Index 0 and 1 give the two modules; anything else gives null, which ends
-// the player's list.
+// Index 0 (the VU meters) and 1 (the oscilloscope) give the two modules;
+// anything else gives null, which ends the player's list.
 VisModule *__cdecl moduleByIndex(int index);
 
 // The About box, shared by both modules.

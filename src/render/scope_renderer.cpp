@@ -1,9 +1,11 @@
+#include "gdi/device_contexts.h"
 #include "render/renderers.h"
 #include "render/scope_trace.h"
 #include "window/vis_window.h"
 
 int __cdecl renderScope(VisModule *module)
 {
+    HDC backBuffer = visWindow.backBuffer.dc;
     // The default pen and brush: a black outline around white.
     Rectangle(backBuffer, 0, 0, scopeFrameWidth, scopeFrameHeight);
 
@@ -17,8 +19,7 @@ int __cdecl renderScope(VisModule *module)
 
     // Without a window DC the copy just fails; the back buffer keeps the
     // frame for the next repaint.
-    HDC window = GetDC(visWindow);
+    BorrowedDC window(visWindow.handle);
     BitBlt(window, 0, 0, scopeFrameWidth, scopeFrameHeight, backBuffer, 0, 0, SRCCOPY);
-    ReleaseDC(visWindow, window);
     return 0;
 }

@@ -3,11 +3,9 @@
 #include <cmath>
 #include <limits>
 
-#if defined(__SSE2__)
+// Every build has SSE2: x86-64 always, and the 32-bit DLL asks for it (see
+// cmake/project_options.cmake). The sum below has no other form.
 #include <emmintrin.h>
-#endif
-
-double needleLevels[2] = {0.0, 0.0};
 
 static int magnitude(signed char sample) { return sample < 0 ? -sample : sample; }
 
@@ -15,7 +13,7 @@ static int magnitude(signed char sample) { return sample < 0 ? -sample : sample;
 // the order of the additions cannot change the level.
 static int sumOfMagnitudes(const signed char *samples)
 {
-#if defined(__SSE2__)
+    static_assert(vuSampleCount % 16 == 0, "the samples come in whole blocks of 16");
     // Flipping the top bit maps s to s + 128 as an unsigned byte, and the
     // sum of absolute differences against 128 is then the sum of |s|.
     const __m128i bias = _mm_set1_epi8(static_cast<char>(0x80));
@@ -25,11 +23,6 @@ static int sumOfMagnitudes(const signed char *samples)
         total = _mm_add_epi64(total, _mm_sad_epu8(_mm_xor_si128(raw, bias), bias));
     }
     return _mm_cvtsi128_si32(total) + _mm_cvtsi128_si32(_mm_unpackhi_epi64(total, total));
-#else
-    int sum = 0;
-    for (int j = 0; j < vuSampleCount; ++j) sum += magnitude(samples[j]);
-    return sum;
-#endif
 }
 
 // Upper clamp first, then the lower one, which also catches NaN.
@@ -48,7 +41,7 @@ double needleAngleDegrees(double level)
     return angle;
 }
 
-NeedleLine updateNeedle(int channel, const signed char *samples)
+NeedleLine updateNeedle(int channel, double previousLevel, const signed char *samples)
 {
     // Sample 0 is left out while the divisor stays 576: the meter has always
     // read levels this way, and its face is marked for it.
@@ -61,9 +54,8 @@ NeedleLine updateNeedle(int channel, const signed char *samples)
     const double channelLevel = clampLevel(
         sum == 0 ? -std::numeric_limits<double>::infinity() : decibelFactor * std::log10(mean));
 
-    const double stored = clampLevel(needleLevels[channel]);
-    const double level = smoothingWeight * channelLevel + (1 - smoothingWeight) * stored;
-    needleLevels[channel] = level;
+    const double previous = clampLevel(previousLevel);
+    const double level = smoothingWeight * channelLevel + (1 - smoothingWeight) * previous;
     return needleLineForLevel(channel, level);
 }
 

@@ -1,17 +1,22 @@
+#include "gdi/device_contexts.h"
 #include "render/meter_copy.h"
 #include "render/renderers.h"
 #include "render/vu_level.h"
-#include "resources/background_bitmap.h"
+#include "resources/meter_face.h"
 #include "window/vis_window.h"
 
-// MaskBlt's two raster codes in one: SRCCOPY where the mask is white, the
-// BLACKNESS code 0x00 where it is black.
-constexpr DWORD faceThroughMask = 0x00CC0020;
+double needleLevels[2] = {0.0, 0.0};
 
-static void drawNeedle(const NeedleLine &needle)
+// MaskBlt's two raster codes in one: the face where the mask is white,
+// black where it is black.
+constexpr DWORD faceThroughMask = MAKEROP4(SRCCOPY, BLACKNESS);
+
+static void drawNeedle(int channel, const signed char *samples)
 {
-    MoveToEx(backBuffer, needle.pivotX, needle.pivotY, nullptr);
-    LineTo(backBuffer, needle.endX, needle.endY);
+    const NeedleLine needle = updateNeedle(channel, needleLevels[channel], samples);
+    needleLevels[channel] = needle.level;
+    MoveToEx(visWindow.backBuffer.dc, needle.pivotX, needle.pivotY, nullptr);
+    LineTo(visWindow.backBuffer.dc, needle.endX, needle.endY);
 }
 
 // Shows the face with the back buffer's black lines over it. A copy that
@@ -21,35 +26,32 @@ static void drawNeedle(const NeedleLine &needle)
 // back either way.
 static bool copyFaceThroughMask(const MeterCopy &copy)
 {
-    if (copy.width == 0 || copy.height == 0 || !backgroundBitmap) return true;
+    if (copy.width == 0 || copy.height == 0 || !meterFace.bitmap) return true;
 
-    HDC window = GetDC(visWindow);
-    HDC face = CreateCompatibleDC(window);
-    HGDIOBJ previous = SelectObject(face, backgroundBitmap);
-    const BOOL copied = MaskBlt(window, copy.destX, 0, copy.width, copy.height, face, 0, 0,
-                                backBufferBitmap, copy.maskX, 0, faceThroughMask);
-    SelectObject(face, previous);
-    ReleaseDC(visWindow, window);
-    DeleteDC(face);
-    return copied != 0;
+    BorrowedDC window(visWindow.handle);
+    MemoryDC face(window);
+    Selection faceBitmap(face, meterFace.bitmap);
+    return MaskBlt(window, copy.destX, 0, copy.width, copy.height, face, 0, 0, visWindow.backBuffer.bitmap,
+                   copy.maskX, 0, faceThroughMask) != 0;
 }
 
 int __cdecl renderVuMeters(VisModule *module)
 {
-    const int faceWidth = backgroundHeader.biWidth;
-    const int faceHeight = backgroundHeader.biHeight;
+    const int faceWidth = meterFace.header.biWidth;
+    const int faceHeight = meterFace.header.biHeight;
+    HDC backBuffer = visWindow.backBuffer.dc;
 
     // The default pen and brush: a black outline around white.
     Rectangle(backBuffer, 0, 0, vuFrameWidth, frameHeight);
 
-    drawNeedle(updateNeedle(0, module->waveform[0]));
+    drawNeedle(0, module->waveform[0]);
     MoveToEx(backBuffer, meterWidth, 0, nullptr);
     LineTo(backBuffer, meterWidth, frameHeight);
     // The left face is shown before the right needle exists, so a face wider
     // than a meter never shows the right needle on the left.
     if (!copyFaceThroughMask(meterCopy(0, faceWidth, faceHeight))) return 1;
 
-    drawNeedle(updateNeedle(1, module->waveform[1]));
+    drawNeedle(1, module->waveform[1]);
     copyFaceThroughMask(meterCopy(1, faceWidth, faceHeight));
     return 0;
 }

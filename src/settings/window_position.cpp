@@ -2,32 +2,34 @@
 
 #include "settings/settings_path.h"
 
+WindowPosition windowPosition = {50, 50};
+
 // Without a settings path (the library's name too long to hold) nothing is
 // read or written: the position then lives in memory only.
-static int settingsPathOf(const VisModule *module, char *path)
+static int settingsPathOf(HINSTANCE library, char *path)
 {
     char moduleFileName[settingsPathCapacity];
-    const DWORD length = GetModuleFileNameA(module->dllInstance, moduleFileName, settingsPathCapacity);
+    const DWORD length = GetModuleFileNameA(library, moduleFileName, settingsPathCapacity);
     return buildSettingsPath(moduleFileName, length, path);
 }
 
-void loadWindowPosition(const VisModule *module)
+void loadWindowPosition(const char *section, HINSTANCE library)
 {
     char path[settingsPathCapacity];
-    if (settingsPathOf(module, path) != 0) return;
-    windowPosition.x = static_cast<int>(GetPrivateProfileIntA(module->description, "Screen_x", windowPosition.x, path));
-    windowPosition.y = static_cast<int>(GetPrivateProfileIntA(module->description, "Screen_y", windowPosition.y, path));
+    if (settingsPathOf(library, path) != 0) return;
+    windowPosition.x = static_cast<int>(GetPrivateProfileIntA(section, "Screen_x", windowPosition.x, path));
+    windowPosition.y = static_cast<int>(GetPrivateProfileIntA(section, "Screen_y", windowPosition.y, path));
 }
 
-void saveWindowPosition(const VisModule *module)
+void saveWindowPosition(const char *section, HINSTANCE library)
 {
     char path[settingsPathCapacity];
-    if (settingsPathOf(module, path) != 0) return;
+    if (settingsPathOf(library, path) != 0) return;
     char value[16];
     wsprintfA(value, "%d", windowPosition.x);
-    WritePrivateProfileStringA(module->description, "Screen_x", value, path);
+    WritePrivateProfileStringA(section, "Screen_x", value, path);
     wsprintfA(value, "%d", windowPosition.y);
-    WritePrivateProfileStringA(module->description, "Screen_y", value, path);
+    WritePrivateProfileStringA(section, "Screen_y", value, path);
 }
 
 void clampWindowPosition()

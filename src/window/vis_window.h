@@ -1,35 +1,29 @@
-// The vis window and its back buffer: made by init, used by the window
-// procedure and the renderers, released by quit. One of each per library.
+// The vis window: opened by init, used by the window procedure and the
+// renderers, closed by quit. One per library, whichever module runs.
 #pragma once
 
-#include "plugin/vis_records.h"
-#include "window/snapping.h"
+#include "records/vis_records.h"
+#include "window/back_buffer.h"
 
-inline HWND visWindow = nullptr;
+// What init makes and quit releases; all null while no module runs.
+struct VisWindow {
+    HWND handle;
+    BackBuffer backBuffer;  // of the running module's frame size
+};
+extern VisWindow visWindow;
 
-// A memory device context compatible with the screen, holding a monochrome
-// bitmap of the running module's frame size, and the bitmap it held before.
-inline HDC backBuffer = nullptr;
-inline HBITMAP backBufferBitmap = nullptr;
-inline HBITMAP previousBackBufferBitmap = nullptr;
+// The client area of the window and the size of its back buffer.
+struct FrameSize {
+    int width;
+    int height;
+};
 
-// The verdict of the last left-button release (snapAbove, snapBelow or the
-// distance that ruled snapping out); init resets it to 0.
-inline int snapState = 0;
+// init's work for a module that draws frames of the given size: the
+// position from plugin.ini, the meter face, the window class, the window and
+// its back buffer. Returns 0 when the window is up, 1 after showing why not.
+int openVisWindow(VisModule *module, FrameSize frame);
 
-// Client coordinates of the last left-button press in the vis window. Kept
-// for as long as the library is loaded; init leaves them alone.
-inline int dragAnchorX = 0;
-inline int dragAnchorY = 0;
-
-// Shared by both modules: 0 when the window is up, 1 when it is not.
-int __cdecl init(VisModule *module);
-void __cdecl quit(VisModule *module);
+// quit's work: saves the position, then releases what openVisWindow made.
+void closeVisWindow(VisModule *module);
 
 LRESULT CALLBACK visWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-
-// Judges the release of the vis window against the host window and returns
-// the new snap state; snapping above already moves the window here.
-int snapTest(RECT visRect, RECT hostRect);
-// Places the vis window by the snap state the test left.
-void snapApply(RECT visRect, RECT hostRect);

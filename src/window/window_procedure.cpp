@@ -2,6 +2,7 @@
 // host window, dragging, snapping, and the window position kept current.
 #include "settings/window_position.h"
 #include "window/dragging.h"
+#include "window/snapping.h"
 #include "window/vis_window.h"
 
 static ScreenRect screenRectOf(const RECT &rect)
@@ -9,19 +10,27 @@ static ScreenRect screenRectOf(const RECT &rect)
     return {rect.left, rect.top, rect.right, rect.bottom};
 }
 
+// Client coordinates of the last left-button press in the vis window. Kept
+// for as long as the library is loaded; init leaves them alone.
+static int dragAnchorX = 0;
+static int dragAnchorY = 0;
+
 static void moveVisWindow(const WindowPlacement &placement)
 {
-    MoveWindow(visWindow, placement.x, placement.y, placement.width, placement.height, TRUE);
+    MoveWindow(visWindow.handle, placement.x, placement.y, placement.width, placement.height, TRUE);
 }
 
-int snapTest(RECT visRect, RECT hostRect)
+// Judges the released vis window against the host window and returns the
+// snap state; snapping above already moves the window here.
+static int snapCheck(const RECT &visRect, const RECT &hostRect)
 {
     const SnapVerdict verdict = snapVerdict(screenRectOf(visRect), screenRectOf(hostRect));
     if (verdict.moves) moveVisWindow(verdict.placement);
     return verdict.snapState;
 }
 
-void snapApply(RECT visRect, RECT hostRect)
+// Places the vis window by the snap state the check gave.
+static void snapApply(int snapState, const RECT &visRect, const RECT &hostRect)
 {
     WindowPlacement placement;
     if (snapPlacement(snapState, screenRectOf(visRect), screenRectOf(hostRect), &placement))
@@ -45,7 +54,7 @@ static void paintFromBackBuffer(HWND window)
     HDC target = BeginPaint(window, &paint);
     RECT client;
     GetClientRect(window, &client);
-    BitBlt(target, 0, 0, client.right, client.bottom, backBuffer, 0, 0, SRCCOPY);
+    BitBlt(target, 0, 0, client.right, client.bottom, visWindow.backBuffer.dc, 0, 0, SRCCOPY);
     EndPaint(window, &paint);
 }
 
@@ -68,15 +77,14 @@ static void dragWindow(HWND window, LPARAM lParam)
 }
 
 // Both rectangles are read once, before anything moves. Without an owner or
-// its rectangle there is nothing to snap to, and the snap state stays.
+// its rectangle there is nothing to snap to.
 static void snapToHost(HWND window)
 {
     RECT visRect;
     RECT hostRect;
     HWND host = GetParent(window);
     if (!host || !GetWindowRect(window, &visRect) || !GetWindowRect(host, &hostRect)) return;
-    snapState = snapTest(visRect, hostRect);
-    snapApply(visRect, hostRect);
+    snapApply(snapCheck(visRect, hostRect), visRect, hostRect);
 }
 
 LRESULT CALLBACK visWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)

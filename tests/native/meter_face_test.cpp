@@ -1,7 +1,7 @@
 // The committed meter face: its file layout, and whether its scale reads true
-// for the needle. Positions are worked out here from the needle's own rules
-// (angle = level x 5.6 + 45.5 degrees, radians = degrees x 3.14/180, pivot
-// (68.5, 65), y downward) and looked up in the face's pixels.
+// for the needle. The scale's geometry (pointOnNeedle, levelForVu) is first
+// checked against the level model's worked numbers; the marks' positions it
+// gives are then looked up in the face's pixels.
 #include "face_scale.h"
 
 #include <gtest/gtest.h>
@@ -35,31 +35,21 @@ uint32_t u32(const std::vector<unsigned char> &b, size_t at)
 int32_t s32(const std::vector<unsigned char> &b, size_t at) { return static_cast<int32_t>(u32(b, at)); }
 int u16(const std::vector<unsigned char> &b, size_t at) { return b[at] | b[at + 1] << 8; }
 
-// Where the needle points for a mark of the given VU: 0 VU is a mean
-// absolute amplitude 18 dB below 128, and the model's level is half the
-// 20 x log10 figure.
-double angleDegreesForVu(double vu)
-{
-    const double level = (20.0 * std::log10(128.0) - 18.0 + vu) / 2.0;
-    return level * 5.6 + 45.5;
-}
-
 struct Spot {
     double x, y;
 };
 
-// Radius r along the needle at the given angle; also the unit vectors along
-// and across the needle.
-Spot alongNeedle(double degrees, double r)
+Spot alongNeedle(double vu, double r)
 {
-    const double radians = degrees * 3.14 / 180.0;
-    return {centreX - r * std::cos(radians), centreY - r * std::sin(radians)};
+    const FacePoint point = pointOnNeedle(levelForVu(vu), r);
+    return {point.x, point.y};
 }
 
-Spot acrossNeedle(double degrees)
+// The unit vector across the needle's line (a quarter turn from along it).
+Spot acrossNeedle(double vu)
 {
-    const double radians = degrees * 3.14 / 180.0;
-    return {-std::sin(radians), std::cos(radians)};
+    const Spot inner = alongNeedle(vu, 0), outer = alongNeedle(vu, 1);
+    return {inner.y - outer.y, outer.x - inner.x};
 }
 
 class Face {
@@ -115,28 +105,31 @@ TEST(MeterFaceFile, HeadersDescribeA137By75TwentyFourBitBottomUpFace)
         EXPECT_EQ(b[54 + row * rowBytes + 411], 0) << "padding byte of row " << row;
 }
 
-TEST(MeterFaceScale, MarksLieOnTheNeedleLineForTheirLevel)
+// At the needle's length the points are the worked end points, upright
+// included; the stops are at the worked levels; and a full-scale sine (its
+// mean absolute value 2/pi of its peak, 128) reads about +14 VU.
+TEST(MeterFaceScale, GeometryMatchesTheWorkedNeedleNumbers)
 {
-    for (const ScaleMark &mark : scaleMarks) {
-        const double degrees = angleDegreesForVu(mark.vu);
-        for (double r : {scaleRadius, minorTickRadius, majorTickRadius, labelRadius}) {
-            const Spot expected = alongNeedle(degrees, r);
-            const FacePoint placed = pointOnNeedle(levelForVu(mark.vu), r);
-            EXPECT_NEAR(placed.x, expected.x, 1e-9) << mark.vu << " VU at radius " << r;
-            EXPECT_NEAR(placed.y, expected.y, 1e-9) << mark.vu << " VU at radius " << r;
-        }
+    const struct {
+        double level;
+        int x, y;
+    } worked[] = {{-34.925, 16, 45}, {5.79275, 56, 11}, {2.74792, 41, 16}, {-0.00208, 29, 25},
+                  {21.0646, 120, 46}, {9.99245, 79, 11}, {7.9464, 68, 10}};
+    for (const auto &row : worked) {
+        const FacePoint end = pointOnNeedle(row.level, 55);
+        EXPECT_EQ(static_cast<int>(end.x), row.x) << row.level << " dB";
+        EXPECT_EQ(static_cast<int>(end.y), row.y) << row.level << " dB";
     }
+    EXPECT_NEAR(levelForVu(-33.07), -4.4643, 0.005) << "the lower stop";
+    EXPECT_NEAR(levelForVu(16.75), 20.4464, 0.005) << "the upper stop";
+    EXPECT_NEAR(levelForVu(14.0), 10 * std::log10(128 * 2 / 3.14159265358979), 0.05) << "a full-scale sine";
 }
 
 TEST(MeterFaceScale, MarksRiseWithinTheTravelAndSpanMostOfIt)
 {
     // Past either stop a mark would be a lie: the needle could never point
     // at it, it would rest on the stop instead.
-    const double lowestVu = (20.5 - 45.5) / 5.6 * 2 - (20.0 * std::log10(128.0) - 18.0);
-    const double highestVu = (160.0 - 45.5) / 5.6 * 2 - (20.0 * std::log10(128.0) - 18.0);
-    EXPECT_NEAR(lowestVu, -33.07, 0.01);
-    EXPECT_NEAR(highestVu, 16.75, 0.01);
-
+    const double lowestVu = -33.07, highestVu = 16.75;
     double previous = -1e9;
     for (const ScaleMark &mark : scaleMarks) {
         EXPECT_GT(mark.vu, previous);
@@ -158,7 +151,7 @@ TEST(MeterFaceScale, LabelsReadTheirMarksWithoutSignAndDoNotCrowd)
         }
         ASSERT_NE(mark.label, nullptr) << mark.vu;
         EXPECT_EQ(std::string(mark.label), std::to_string(std::abs(static_cast<int>(mark.vu))));
-        const Spot at = alongNeedle(angleDegreesForVu(mark.vu), labelRadius);
+        const Spot at = alongNeedle(mark.vu, labelRadius);
         EXPECT_GE(std::hypot(at.x - previous.x, at.y - previous.y), 12.0) << "label of " << mark.vu << " VU";
         previous = at;
     }
@@ -176,15 +169,14 @@ TEST(MeterFacePixels, EveryTickIsDrawnOnTheNeedleLineForItsLevel)
 {
     const Face face(committedFace());
     for (const ScaleMark &mark : scaleMarks) {
-        const double degrees = angleDegreesForVu(mark.vu);
-        const Spot across = acrossNeedle(degrees);
+        const Spot across = acrossNeedle(mark.vu);
         const double tickEnd = mark.kind == MarkKind::major ? majorTickRadius : minorTickRadius;
         // Bare face on the same line, inside the scale; ticks crowd too
         // closely near 0 VU to find it beside them.
-        const double background = face.luminanceAt(alongNeedle(degrees, redBandInnerRadius - 3));
+        const double background = face.luminanceAt(alongNeedle(mark.vu, redBandInnerRadius - 3));
         double weight = 0, moment = 0, darkest = 0;
         for (double r = scaleRadius + 1.5; r <= tickEnd - 0.5; r += 0.5) {
-            const Spot on = alongNeedle(degrees, r);
+            const Spot on = alongNeedle(mark.vu, r);
             for (double d = -1.2; d <= 1.2001; d += 0.1) {
                 const double dark =
                     std::max(0.0, background - face.luminanceAt({on.x + d * across.x, on.y + d * across.y}));
@@ -204,8 +196,7 @@ TEST(MeterFacePixels, EveryNumberIsCentredOnTheNeedleLineForItsLevel)
     const Face face(committedFace());
     for (const ScaleMark &mark : scaleMarks) {
         if (!mark.label) continue;
-        const double degrees = angleDegreesForVu(mark.vu);
-        const Spot expected = alongNeedle(degrees, labelRadius);
+        const Spot expected = alongNeedle(mark.vu, labelRadius);
         // The ink box of the number: dark or red pixels near the expected
         // centre, beyond the ticks.
         int left = faceWidth, right = -1, top = faceHeight, bottom = -1;
@@ -220,7 +211,7 @@ TEST(MeterFacePixels, EveryNumberIsCentredOnTheNeedleLineForItsLevel)
         }
         ASSERT_GE(right, left) << mark.vu << " VU: no number";
         const Spot centre{(left + right + 1) / 2.0, (top + bottom + 1) / 2.0};
-        const Spot across = acrossNeedle(degrees);
+        const Spot across = acrossNeedle(mark.vu);
         const double offLine = (centre.x - expected.x) * across.x + (centre.y - expected.y) * across.y;
         const double radius = std::hypot(centre.x - centreX, centre.y - centreY);
         EXPECT_LT(std::abs(offLine), 1.0) << mark.label << " (" << mark.vu << " VU) is off the needle line";
@@ -235,7 +226,7 @@ TEST(MeterFacePixels, TheRedZoneRunsFromZeroVuToTheLastMark)
     const double band = (redBandInnerRadius + scaleRadius) / 2;
     const double last = scaleMarks[scaleMarkCount - 1].vu;
     for (double vu = scaleMarks[0].vu; vu <= last; vu += 0.25) {
-        const Spot s = alongNeedle(angleDegreesForVu(vu), band);
+        const Spot s = alongNeedle(vu, band);
         const bool red = face.isRed(static_cast<int>(s.x), static_cast<int>(s.y));
         if (vu < -0.5) {
             EXPECT_FALSE(red) << vu << " VU";

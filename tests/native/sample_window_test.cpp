@@ -59,11 +59,19 @@ int leftOf(long long frame)
     return static_cast<int>(frame % 100) + 1;
 }
 
+// The window's samples by hand: from index `from` on, the frames count up
+// from `frame` (-1: silence), until the next run begins.
+struct Run {
+    int from;
+    long long frame;
+};
+
 struct Window {
     const char *name;
     long long frameCount;
     bool loops;
     long long frameEnd;
+    std::vector<Run> runs;
 };
 
 class NewestFrames : public ::testing::TestWithParam<Window> {};
@@ -77,29 +85,31 @@ TEST_P(NewestFrames, AreTheFramesJustBeforeTheEnd)
         signed char waveform[2][576];
         std::memset(waveform, 0x55, sizeof waveform);
         ASSERT_EQ(fillWaveform(block, row.frameEnd, waveform), 2);
+        std::size_t run = 0;
         for (int i = 0; i < 576; ++i) {
-            long long frame = row.frameEnd - 576 + i;
-            if (row.loops && frame >= row.frameCount) frame %= row.frameCount;
-            const bool inFile = frame >= 0 && frame < row.frameCount;
-            const int left = inFile ? leftOf(frame) : 0;
+            if (run + 1 < row.runs.size() && row.runs[run + 1].from == i) ++run;
+            const long long frame = row.runs[run].frame;
+            const int left = frame < 0 ? 0 : leftOf(frame + i - row.runs[run].from);
             ASSERT_EQ(waveform[0][i], left) << "index " << i << ", " << bytesPerSample << " bytes a sample";
             ASSERT_EQ(waveform[1][i], -left) << "index " << i << ", " << bytesPerSample << " bytes a sample";
         }
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Positions, NewestFrames,
-                         ::testing::Values(Window{"middle", 5000, false, 3000}, Window{"beforeTheStart", 5000, false, 0},
-                                           Window{"justAfterTheStart", 5000, false, 100},
-                                           Window{"exactlyTheFirst576", 5000, false, 576},
-                                           Window{"atTheEnd", 5000, false, 5000},
-                                           Window{"partlyPastTheEnd", 5000, false, 5100},
-                                           Window{"wholyPastTheEnd", 5000, false, 6000},
-                                           Window{"fileShorterThanAWindow", 300, false, 400},
-                                           Window{"loopWrapsToTheStart", 5000, true, 5100},
-                                           Window{"loopManyTimesOver", 5000, true, 5000 * 7 + 17},
-                                           Window{"loopBeforeItsStartIsSilence", 5000, true, 200}),
-                         [](const ::testing::TestParamInfo<Window> &row) { return std::string(row.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Positions, NewestFrames,
+    ::testing::Values(Window{"middle", 5000, false, 3000, {{0, 2424}}},
+                      Window{"beforeTheStart", 5000, false, 0, {{0, -1}}},
+                      Window{"justAfterTheStart", 5000, false, 100, {{0, -1}, {476, 0}}},
+                      Window{"exactlyTheFirst576", 5000, false, 576, {{0, 0}}},
+                      Window{"atTheEnd", 5000, false, 5000, {{0, 4424}}},
+                      Window{"partlyPastTheEnd", 5000, false, 5100, {{0, 4524}, {476, -1}}},
+                      Window{"wholyPastTheEnd", 5000, false, 6000, {{0, -1}}},
+                      Window{"fileShorterThanAWindow", 300, false, 400, {{0, -1}, {176, 0}, {476, -1}}},
+                      Window{"loopWrapsToTheStart", 5000, true, 5100, {{0, 4524}, {476, 0}}},
+                      Window{"loopManyTimesOver", 5000, true, 5000 * 7 + 17, {{0, 4441}, {559, 0}}},
+                      Window{"loopBeforeItsStartIsSilence", 5000, true, 200, {{0, -1}, {376, 0}}}),
+    [](const ::testing::TestParamInfo<Window> &row) { return std::string(row.param.name); });
 
 TEST(NewestFramesMono, FillBothRowsAlikeAndReportOneChannel)
 {

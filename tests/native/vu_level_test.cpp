@@ -2,10 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <array>
-#include <cmath>
-#include <cstring>
 #include <limits>
 
 namespace {
@@ -40,22 +37,16 @@ struct WorkedRow {
     Point left, right;
 };
 
-double decibels(double sum) { return 10.0 * std::log10(sum / 576.0); }
-
 class WorkedTable : public ::testing::TestWithParam<WorkedRow> {};
 
 TEST_P(WorkedTable, LevelAndEndPoints)
 {
     const WorkedRow &row = GetParam();
-    needleLevels[0] = needleLevels[1] = row.startLevel;
-
-    const NeedleLine left = updateNeedle(0, row.samples.data());
-    const NeedleLine right = updateNeedle(1, row.samples.data());
+    const NeedleLine left = updateNeedle(0, row.startLevel, row.samples.data());
+    const NeedleLine right = updateNeedle(1, row.startLevel, row.samples.data());
 
     EXPECT_NEAR(left.level, row.newLevel, 5e-5);
-    EXPECT_EQ(left.level, right.level) << "the channels must not influence each other";
-    EXPECT_EQ(needleLevels[0], left.level);
-    EXPECT_EQ(needleLevels[1], right.level);
+    EXPECT_EQ(left.level, right.level) << "the channels differ only in where the needle stands";
     EXPECT_EQ(endOf(left), row.left);
     EXPECT_EQ(endOf(right), row.right);
     EXPECT_EQ(left.pivotX, 68);
@@ -88,8 +79,8 @@ INSTANTIATE_TEST_SUITE_P(
         WorkedRow{"allOne", filled(1), 0.0, -0.00208, {29, 25}, {167, 25}},
         // Byte 0xFF is -1, so its magnitude equals that of +1.
         WorkedRow{"allMinusOneBytes", filled(0xFF - 256), 0.0, -0.00208, {29, 25}, {167, 25}},
-        WorkedRow{"fullScaleOnUpperStop", filled(-128), decibels(73600), decibels(73600), {120, 46}, {258, 46}},
-        WorkedRow{"allTenSettled", filled(10), decibels(5750), decibels(5750), {79, 11}, {217, 11}},
+        WorkedRow{"fullScaleOnUpperStop", filled(-128), 21.0646, 21.0646, {120, 46}, {258, 46}},
+        WorkedRow{"allTenSettled", filled(10), 9.99245, 9.99245, {79, 11}, {217, 11}},
         WorkedRow{"onlySampleZeroCountsAsSilence", onlyFirstSample(), 0.0, -34.925, {16, 45}, {154, 45}},
         WorkedRow{"singleOneAtIndexOne", singleSample(1, 1), 0.0, 0.275 * -27.60422483423212, {16, 45}, {154, 45}},
         WorkedRow{"singleMinusOneAtLastIndex", singleSample(575, -1), 0.0, 0.275 * -27.60422483423212, {16, 45}, {154, 45}},
@@ -113,14 +104,15 @@ TEST_P(RiseUnderFullScale, StopsAreReachedOnTheRightFrames)
 {
     const Rise &rise = GetParam();
     const Row loud = filled(-128);
-    needleLevels[0] = rise.startLevel;
+    double level = rise.startLevel;
     for (int frame = 1; frame <= rise.frameOfUpperStop; ++frame) {
-        const NeedleLine line = updateNeedle(0, loud.data());
-        // The stops are judged by angle: one frame before the upper stop the
-        // truncated end point can already be the stop's.
-        const double angle = line.level * 5.6 + 45.5;
-        EXPECT_EQ(angle <= 20.5, frame <= rise.framesOnLowerStop) << "frame " << frame << " level " << line.level;
-        EXPECT_EQ(angle >= 160.0, frame == rise.frameOfUpperStop) << "frame " << frame << " level " << line.level;
+        const NeedleLine line = updateNeedle(0, level, loud.data());
+        level = line.level;
+        // The stops are judged by the levels where they begin: one frame
+        // before the upper stop the truncated end point can already be the
+        // stop's.
+        EXPECT_EQ(level <= -4.4643, frame <= rise.framesOnLowerStop) << "frame " << frame << " level " << level;
+        EXPECT_EQ(level >= 20.4464, frame == rise.frameOfUpperStop) << "frame " << frame << " level " << level;
         if (frame <= rise.framesOnLowerStop) {
             EXPECT_EQ(endOf(line), (Point{16, 45}));
         }
@@ -140,24 +132,25 @@ TEST(VuLevel, RiseFromZeroFollowsTheListedLevels)
     const double expected[] = {5.7928, 9.9925, 13.0373, 15.2448, 16.8452, 18.0055,
                                18.8468, 19.4567, 19.8988, 20.2194, 20.4518};
     const Row loud = filled(-128);
-    needleLevels[0] = 0.0;
-    for (double level : expected) EXPECT_NEAR(updateNeedle(0, loud.data()).level, level, 5e-5);
+    double level = 0.0;
+    for (double listed : expected) {
+        level = updateNeedle(0, level, loud.data()).level;
+        EXPECT_NEAR(level, listed, 5e-5);
+    }
 }
 
 TEST(VuLevel, LeavingTheLowerStopAfterSilenceIsAt43Degrees)
 {
     const Row loud = filled(-128);
-    needleLevels[0] = -127.0;
-    double level = 0;
-    for (int frame = 1; frame <= 6; ++frame) level = updateNeedle(0, loud.data()).level;
-    EXPECT_NEAR(level * 5.6 + 45.5, 43.05, 0.01);
+    double level = -127.0;
+    for (int frame = 1; frame <= 6; ++frame) level = updateNeedle(0, level, loud.data()).level;
+    EXPECT_NEAR(needleAngleDegrees(level), 43.05, 0.01);
 }
 
 TEST(VuLevel, OneSilentFrameDropsTheNeedleFromTheUpperStop)
 {
     const Row silent = filled(0);
-    needleLevels[0] = decibels(73600);
-    const NeedleLine line = updateNeedle(0, silent.data());
+    const NeedleLine line = updateNeedle(0, 21.0646, silent.data());
     EXPECT_NEAR(line.level, -19.6532, 5e-5);
     EXPECT_EQ(endOf(line), (Point{16, 45}));
 }
@@ -165,41 +158,38 @@ TEST(VuLevel, OneSilentFrameDropsTheNeedleFromTheUpperStop)
 TEST(VuLevel, LongSilenceNeverPassesBelowTheLimit)
 {
     const Row silent = filled(0);
-    needleLevels[0] = 0.0;
+    double level = 0.0;
     for (int frame = 0; frame < 2000; ++frame) {
-        const NeedleLine line = updateNeedle(0, silent.data());
-        ASSERT_GE(line.level, -127.0);
+        const NeedleLine line = updateNeedle(0, level, silent.data());
+        level = line.level;
+        ASSERT_GE(level, -127.0);
         ASSERT_EQ(endOf(line), (Point{16, 45}));
     }
-    EXPECT_NEAR(needleLevels[0], -127.0, 1e-9);
+    EXPECT_NEAR(level, -127.0, 1e-9);
 }
 
-TEST(VuLevel, ChannelsKeepSeparateLevels)
-{
-    const Row loud = filled(-128);
-    const Row silent = filled(0);
-    needleLevels[0] = needleLevels[1] = 0.0;
-    updateNeedle(0, loud.data());
-    EXPECT_EQ(needleLevels[1], 0.0);
-    updateNeedle(1, silent.data());
-    EXPECT_NEAR(needleLevels[0], 5.79275, 5e-5);
-    EXPECT_NEAR(needleLevels[1], -34.925, 1e-12);
-}
-
-TEST(VuLevel, MixedRowsMatchADirectSumFromSampleOne)
+// Any row whose magnitudes from sample 1 on add up to 5,750, whatever their
+// signs, order and sample 0, reads as the worked row of all 10.
+TEST(VuLevel, MixedRowsWithTheSameMagnitudesReadAsTheWorkedRow)
 {
     unsigned state = 12345;
+    auto next = [&state](unsigned range) {
+        state = state * 1103515245u + 12345u;
+        return static_cast<int>((state >> 16) % range);
+    };
     for (int trial = 0; trial < 200; ++trial) {
-        Row row;
-        int sum = 0;
-        for (int j = 0; j < 576; ++j) {
-            state = state * 1103515245u + 12345u;
-            row[j] = static_cast<signed char>(static_cast<int>((state >> 16) & 0xFF) - 128);
-            if (j > 0) sum += row[j] < 0 ? -row[j] : row[j];
+        int magnitudes[576];
+        for (int &m : magnitudes) m = 10;
+        for (int move = 0; move < 300; ++move) {
+            const int from = 1 + next(575), to = 1 + next(575), amount = next(11);
+            if (magnitudes[from] < amount || magnitudes[to] + amount > 127) continue;
+            magnitudes[from] -= amount;
+            magnitudes[to] += amount;
         }
-        const double expected = sum == 0 ? -127.0 : std::max(-127.0, 10.0 * std::log10(sum / 576.0));
-        needleLevels[0] = 0.0;
-        EXPECT_NEAR(updateNeedle(0, row.data()).level, 0.275 * expected, 1e-12) << "trial " << trial;
+        Row row;
+        row[0] = static_cast<signed char>(next(256) - 128);
+        for (int j = 1; j < 576; ++j) row[j] = static_cast<signed char>(next(2) ? magnitudes[j] : -magnitudes[j]);
+        EXPECT_NEAR(updateNeedle(0, 0.0, row.data()).level, 2.74792, 5e-6) << "trial " << trial;
     }
 }
 

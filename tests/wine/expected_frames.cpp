@@ -37,21 +37,19 @@ Picture scopeOutline()
     return picture;
 }
 
-void addScopeTrace(std::vector<Line> &lines, int top, const signed char *samples)
+void fillTriangle(signed char *row, int phase)
 {
-    int x = 0, y = top;
     for (int i = 0; i < 576; ++i) {
-        const int row = top + 128 + samples[i];
-        lines.push_back({x, y, i, row});
-        x = i;
-        y = row;
+        const int step = (i + phase) % 510;
+        row[i] = static_cast<signed char>(step <= 255 ? step - 128 : 382 - step);
     }
 }
 
 Picture scopeFrame(const signed char *channel0, const signed char *channel1)
 {
-    std::vector<Line> lines;
-    if (channel0) addScopeTrace(lines, 0, channel0);
-    if (channel1) addScopeTrace(lines, 256, channel1);
-    return drawBlackOnWhite(576, 512, lines);
+    Picture picture = scopeOutline();
+    const signed char *rows[2] = {channel0, channel1};
+    for (int c = 0; c < 2; ++c)
+        for (int i = 0; rows[c] && i < 575; ++i) picture.at(i, 256 * c + 128 + rows[c][i]) = black;
+    return picture;
 }

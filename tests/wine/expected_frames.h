@@ -1,7 +1,7 @@
 // The frames the render tests expect, built by the test itself: needle end
-// points from the worked table, lines drawn with the same GDI primitives
-// into the test's own monochrome bitmap, the test face where the mask is
-// white.
+// points from the worked table, drawn as lines into the test's own
+// monochrome bitmap, the test face where the mask is white; scope traces
+// placed pixel by pixel from the samples.
 #pragma once
 
 #include "frame_pictures.h"
@@ -36,8 +36,16 @@ Picture expectedMeters(Point left, Point right);
 constexpr RECT leftMeterColumns = {0, 0, 137, 75};
 constexpr RECT rightMeterColumns = {138, 0, 275, 75};
 
-// The scope frame's outline on white, and a channel's trace as lines from
-// (0, top) through each sample's point, sample s on row top + 128 + s.
+// The scope frame's outline on white.
 Picture scopeOutline();
-void addScopeTrace(std::vector<Line> &lines, int top, const signed char *samples);
-Picture scopeFrame(const signed char *channel0, const signed char *channel1);  // null: no trace
+
+// A triangle wave from -128 up to 127 and down again, a step of 1 per
+// sample, starting `phase` samples into its period of 510.
+void fillTriangle(signed char *row, int phase);
+
+// The scope frame for rows whose neighbouring samples differ by at most 1:
+// then every segment between neighbouring columns paints just its start, so
+// a channel's trace is pixel (i, top + 128 + s_i) for i = 0 to 574 (the end
+// point in column 575 is never painted, and column 0's stroke down from the
+// band's top lies on the outline). null: no trace.
+Picture scopeFrame(const signed char *channel0, const signed char *channel1);

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <string>
 #include <vector>
 
 constexpr std::uint32_t black = 0x000000;
@@ -30,6 +31,9 @@ inline RECT whole(const Picture &picture) { return {0, 0, picture.width, picture
 // A 32-bit top-down DIB section; *bits receives its pixels, rows from the top.
 HBITMAP createTopDownSection(int width, int height, std::uint32_t **bits);
 
+// width x height pixels of a device context from (x, y).
+Picture copyOut(HDC source, int x, int y, int width, int height);
+
 // The window's client area from (0, 0), through its device context.
 Picture readWindow(HWND window, int width, int height);
 
@@ -40,18 +44,9 @@ Picture readBitmap(HBITMAP bitmap, int width, int height);
 // mirrored or clipped copy shows.
 std::uint32_t faceColour(int x, int y);
 
-// A display bitmap of the test face made the way the face loader makes one,
-// from a 24-bit file image (bottom-up, or top-down for a negative height),
-// and the info header such a file holds.
-struct TestFace {
-    HBITMAP bitmap = nullptr;
-    BITMAPINFOHEADER header = {};
-};
-TestFace makeTestFace(int width, int height);
-
-// The same face as a 24-bit BMP file's bytes, laid out the usual way: the
-// 14-byte file header, the 40-byte info header, rows padded to 4 bytes.
-std::vector<unsigned char> testFaceFile(int width, int height);
+// The test face as a 24-bit BMP file laid out the usual way, bottom-up, or
+// top-down for a negative height.
+std::string testFaceFile(int width, int height);
 
 // A line as GDI draws it: from (x0, y0) up to but not including (x1, y1).
 struct Line {
@@ -61,10 +56,10 @@ struct Line {
 // A monochrome picture drawn with the default pen and brush: the rectangle
 // (0, 0, width, height), then the lines.
 Picture drawBlackOnWhite(int width, int height, std::initializer_list<Line> lines);
-Picture drawBlackOnWhite(int width, int height, const std::vector<Line> &lines);
 
 // Compares the pixels of `area` (left, top inclusive; right, bottom
-// exclusive), listing the first differences.
+// exclusive), listing the first differences. The one pixel comparison of the
+// Wine tests.
 ::testing::AssertionResult samePixels(const Picture &got, const Picture &expected, RECT area);
 
 // Fills the window's client area with one colour through its device context.

@@ -1,7 +1,5 @@
 #include "platform_calls.h"
 
-#include <gtest/gtest.h>
-
 #include <cstdlib>
 #include <cstring>
 
@@ -223,15 +221,14 @@ PlatformCalls PlatformCallCounter::stop()
     return counted;
 }
 
-void expectVuFrameCalls(const PlatformCalls &calls)
+::testing::AssertionResult vuFrameCalls(const PlatformCalls &calls)
 {
-    EXPECT_EQ(calls.getDC, 2);
-    EXPECT_EQ(calls.releaseDC, 2);
-    EXPECT_EQ(calls.createCompatibleDC, 2);
-    EXPECT_EQ(calls.deleteDC, 2);
-    EXPECT_EQ(calls.maskBlt, 2);
-    EXPECT_EQ(calls.selectBitmap, 4);
-    EXPECT_EQ(calls.selectOther, 0) << "no pen or brush is selected";
-    EXPECT_EQ(calls.createPenOrBrush, 0);
-    EXPECT_EQ(calls.heapAllocations, 0);
+    const PlatformCalls expected = {2, 2, 2, 2, 4, 0, 0, 2, 0, 0};
+    if (std::memcmp(&calls, &expected, sizeof calls) == 0) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << "GetDC " << calls.getDC << ", ReleaseDC " << calls.releaseDC << ", CreateCompatibleDC "
+           << calls.createCompatibleDC << ", DeleteDC " << calls.deleteDC << ", bitmaps selected " << calls.selectBitmap
+           << ", pens or brushes selected " << calls.selectOther << " and made " << calls.createPenOrBrush
+           << ", MaskBlt " << calls.maskBlt << ", BitBlt " << calls.bitBlt << ", heap allocations "
+           << calls.heapAllocations << "; expected 2 of each DC call and of MaskBlt, 4 selections, nothing else";
 }

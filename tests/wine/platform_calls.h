@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 struct PlatformCalls {
     int getDC = 0;
     int releaseDC = 0;
@@ -21,7 +23,7 @@ struct PlatformCalls {
 
 // What one VU frame must call: two masked copies, each with its own window
 // device context and memory device context, and nothing else of note.
-void expectVuFrameCalls(const PlatformCalls &calls);
+::testing::AssertionResult vuFrameCalls(const PlatformCalls &calls);
 
 class PlatformCallCounter {
 public:

@@ -1,6 +1,6 @@
 #include "render_stage.h"
 
-#include "resources/background_bitmap.h"
+#include "resources/meter_face.h"
 #include "window/vis_window.h"
 #include "wine_support.h"
 
@@ -32,49 +32,39 @@ RenderStage::RenderStage(int frameWidth, int frameHeight, int clientWidth, int c
     window_ = CreateWindowExA(0, "VlvisRenderStage", nullptr, WS_POPUP | WS_VISIBLE, 40, 40, clientWidth,
                               clientHeight, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     pumpMessagesFor(0);
-
-    // As init makes it: a memory DC compatible with the screen holds a 1 x 1
-    // monochrome bitmap, so a bitmap compatible with it is monochrome.
-    backBuffer = CreateCompatibleDC(nullptr);
-    backBufferBitmap = CreateCompatibleBitmap(backBuffer, frameWidth_, frameHeight_);
-    previousBitmap_ = static_cast<HBITMAP>(SelectObject(backBuffer, backBufferBitmap));
-    visWindow = window_;
+    visWindow.handle = window_;
+    visWindow.backBuffer = createBackBuffer(frameWidth_, frameHeight_);
 }
 
 RenderStage::~RenderStage()
 {
     clearFace();
-    SelectObject(backBuffer, previousBitmap_);
-    DeleteDC(backBuffer);
-    DeleteObject(backBufferBitmap);
+    releaseBackBuffer(visWindow.backBuffer);
     if (window_) DestroyWindow(window_);
     pumpMessagesFor(0);
-    backBuffer = nullptr;
-    backBufferBitmap = nullptr;
-    visWindow = nullptr;
+    visWindow.handle = nullptr;
 }
 
 void RenderStage::setFace(int width, int height)
 {
-    clearFace();
-    const TestFace face = makeTestFace(width, height);
-    backgroundBitmap = face.bitmap;
-    backgroundHeader = face.header;
+    const std::string path = scratchFolder("render_stage") + "face.bmp";
+    writeFile(path, testFaceFile(width, height));
+    loadBackgroundBitmap(path.c_str());
 }
 
 void RenderStage::clearFace(const BITMAPINFOHEADER &header)
 {
-    if (backgroundBitmap) DeleteObject(backgroundBitmap);
-    backgroundBitmap = nullptr;
-    backgroundHeader = header;
+    releaseMeterFace();
+    meterFace.header = header;
 }
 
 Picture RenderStage::readBackBuffer() const
 {
     // GetDIBits wants the bitmap out of any DC.
-    SelectObject(backBuffer, previousBitmap_);
-    Picture picture = readBitmap(backBufferBitmap, frameWidth_, frameHeight_);
-    SelectObject(backBuffer, backBufferBitmap);
+    const BackBuffer &buffer = visWindow.backBuffer;
+    SelectObject(buffer.dc, buffer.previous);
+    Picture picture = readBitmap(buffer.bitmap, frameWidth_, frameHeight_);
+    SelectObject(buffer.dc, buffer.bitmap);
     return picture;
 }
 

@@ -1,11 +1,11 @@
-// The state init and the face loader leave for render, set up by the test
-// in this process: a popup window, a monochrome back buffer made as init
-// makes it, and a test face. The plug-in's code is linked into the test
-// executable, so its globals are this process's own.
+// The state init and the face loader leave for render, set up in this
+// process with the plug-in's own functions: a popup window, its back buffer,
+// and a test face loaded from a file. The plug-in's code is linked into the
+// test executable, so its state is this process's own.
 #pragma once
 
 #include "frame_pictures.h"
-#include "plugin/vis_records.h"
+#include "records/vis_records.h"
 
 #include <windows.h>
 
@@ -19,10 +19,9 @@ public:
     RenderStage(const RenderStage &) = delete;
     RenderStage &operator=(const RenderStage &) = delete;
 
-    // Makes the test face of that size the background bitmap, with its
-    // header; a previous face is deleted.
+    // Loads the test face of that size (a negative height: top-down).
     void setFace(int width, int height);
-    // No face: a null bitmap and the header a failed load leaves.
+    // No face, with the header a load left, or none as before any load.
     void clearFace(const BITMAPINFOHEADER &header = {});
 
     HWND window() const { return window_; }
@@ -39,7 +38,6 @@ private:
     int frameWidth_, frameHeight_;
     int clientWidth_, clientHeight_;
     HWND window_ = nullptr;
-    HBITMAP previousBitmap_ = nullptr;
 };
 
 // A VisModule that ends exactly where readable memory ends, so a read past

@@ -17,38 +17,6 @@
 
 namespace {
 
-const char faceFolder[] = "c:\\program files\\winamp";
-const char facePath[] = "c:\\program files\\winamp\\vl-vu.bmp";
-
-// The test face written at the fixed path for one test, and removed again.
-class PlacedFace {
-public:
-    PlacedFace(int width, int height)
-    {
-        createdFolder_ = CreateDirectoryA(faceFolder, nullptr) != 0;
-        const std::vector<unsigned char> bytes = testFaceFile(width, height);
-        HANDLE file = CreateFileA(facePath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        DWORD written = 0;
-        if (file != INVALID_HANDLE_VALUE) {
-            WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr);
-            CloseHandle(file);
-        }
-        written_ = written == bytes.size();
-    }
-    ~PlacedFace()
-    {
-        DeleteFileA(facePath);
-        if (createdFolder_) RemoveDirectoryA(faceFolder);
-    }
-    PlacedFace(const PlacedFace &) = delete;
-    PlacedFace &operator=(const PlacedFace &) = delete;
-    bool written() const { return written_; }
-
-private:
-    bool createdFolder_ = false;
-    bool written_ = false;
-};
-
 // One module of a fresh library copy, started under a stand-in host window.
 class RunningModule {
 public:
@@ -62,15 +30,19 @@ public:
         module_->parentWindow = host_;
         module_->dllInstance = plugin_.library;
         module_->channelCount = 2;
-        initResult_ = module_->init(module_);
-        window_ = FindWindowA("VelmoraVis", nullptr);
+        start();
     }
     ~RunningModule()
     {
-        if (module_ && initResult_ == 0) module_->quit(module_);
-        pumpMessagesFor(0);  // the window's destruction posted WM_QUIT
+        stop();
         if (host_) DestroyWindow(host_);
         unloadPlugin(plugin_);
+    }
+    // quit and init again, in the same loaded library.
+    void restart()
+    {
+        stop();
+        start();
     }
     RunningModule(const RunningModule &) = delete;
     RunningModule &operator=(const RunningModule &) = delete;
@@ -93,6 +65,18 @@ public:
     Picture read(int width, int height) const { return readWindow(window_, width, height); }
 
 private:
+    void start()
+    {
+        initResult_ = module_->init(module_);
+        window_ = FindWindowA("VelmoraVis", nullptr);
+    }
+    void stop()
+    {
+        if (module_ && initResult_ == 0) module_->quit(module_);
+        initResult_ = -1;
+        pumpMessagesFor(0);  // the window's destruction posted WM_QUIT
+    }
+
     LoadedPlugin plugin_;
     VisModule *module_ = nullptr;
     HWND host_ = nullptr;
@@ -111,8 +95,8 @@ private:
 
 TEST(VuThroughTheDll, SilenceOnAFreshLibraryThenARepaint)
 {
-    PlacedFace face(137, 75);
-    ASSERT_TRUE(face.written());
+    PlacedFace face(testFaceFile(137, 75));
+    ASSERT_TRUE(face.placed());
     RunningModule vu("render_vu_silence", 0);
     ASSERT_TRUE(vu.started());
 
@@ -126,9 +110,9 @@ TEST(VuThroughTheDll, SilenceOnAFreshLibraryThenARepaint)
     EXPECT_TRUE(samePixels(repainted, vuMask({16, 45}, {154, 45}), whole(repainted)));
 }
 
-TEST(VuThroughTheDll, FullScaleOnAFreshLibraryReachesTheUpperStopOnFrame11)
+TEST(VuThroughTheDll, FullScaleReachesTheUpperStopOnFrame11AndTheNextRunStartsThere)
 {
-    PlacedFace face(137, 75);
+    PlacedFace face(testFaceFile(137, 75));
     RunningModule vu("render_vu_full_scale", 0);
     ASSERT_TRUE(vu.started());
     vu.fillRow(0, -128);
@@ -141,11 +125,17 @@ TEST(VuThroughTheDll, FullScaleOnAFreshLibraryReachesTheUpperStopOnFrame11)
         ASSERT_EQ(vu.render(), 0) << "frame " << frame;
     }
     EXPECT_TRUE(showsMeters(vu.read(275, 75), {120, 46}, {258, 46})) << "frame 11";
+
+    // A fresh start would show frame 1 again; the levels survive quit and init.
+    vu.restart();
+    ASSERT_TRUE(vu.started());
+    EXPECT_EQ(vu.render(), 0);
+    EXPECT_TRUE(showsMeters(vu.read(275, 75), {120, 46}, {258, 46})) << "first frame of the second run";
 }
 
 TEST(VuThroughTheDll, OneChannelStillMovesBothNeedles)
 {
-    PlacedFace face(137, 75);
+    PlacedFace face(testFaceFile(137, 75));
     RunningModule vu("render_vu_one_channel", 0);
     ASSERT_TRUE(vu.started());
     vu.module()->channelCount = 1;
@@ -157,7 +147,7 @@ TEST(VuThroughTheDll, OneChannelStillMovesBothNeedles)
 
 TEST(VuThroughTheDll, NarrowFaceFileCopiesThroughTheRightMeterMask)
 {
-    PlacedFace face(100, 75);
+    PlacedFace face(testFaceFile(100, 75));
     RunningModule vu("render_vu_narrow", 0);
     ASSERT_TRUE(vu.started());
     EXPECT_EQ(vu.render(), 0);
@@ -170,7 +160,7 @@ TEST(VuThroughTheDll, NarrowFaceFileCopiesThroughTheRightMeterMask)
 
 TEST(VuThroughTheDll, TopDownFaceFileShowsUpright)
 {
-    PlacedFace face(137, -75);
+    PlacedFace face(testFaceFile(137, -75));
     RunningModule vu("render_vu_top_down", 0);
     ASSERT_TRUE(vu.started());
     EXPECT_EQ(vu.render(), 0);
@@ -200,7 +190,7 @@ TEST(VuThroughTheDll, MissingFaceFileDoesNotEndTheVisualization)
 
 TEST(VuThroughTheDll, FramesBorrowAndReturnDeviceContextsAndAllocateNothing)
 {
-    PlacedFace face(137, 75);
+    PlacedFace face(testFaceFile(137, 75));
     RunningModule vu("render_vu_calls", 0);
     ASSERT_TRUE(vu.started());
     PlatformCallCounter counter(vu.library());
@@ -210,15 +200,14 @@ TEST(VuThroughTheDll, FramesBorrowAndReturnDeviceContextsAndAllocateNothing)
         vu.fillRow(1, 127 - frame * 3);
         counter.start();
         ASSERT_EQ(vu.render(), 0);
-        const PlatformCalls calls = counter.stop();
-        expectVuFrameCalls(calls);
+        EXPECT_TRUE(vuFrameCalls(counter.stop())) << "frame " << frame;
     }
     EXPECT_EQ(liveGdiObjects(), before) << "50 frames leave no GDI object behind";
 }
 
 TEST(VuThroughTheDll, ClosedWindowFailsTheFirstCopyAndEndsTheVisualization)
 {
-    PlacedFace face(137, 75);
+    PlacedFace face(testFaceFile(137, 75));
     RunningModule vu("render_vu_closed", 0);
     ASSERT_TRUE(vu.started());
     PlatformCallCounter counter(vu.library());
@@ -297,10 +286,8 @@ TEST(ScopeThroughTheDll, SilenceThenOneChannelThenARepaint)
     EXPECT_TRUE(samePixels(window, expected, whole(window))) << "silence on two channels";
 
     scope.module()->channelCount = 1;
-    for (int i = 0; i < 576; ++i) {
-        scope.module()->waveform[0][i] = static_cast<signed char>(i % 2 ? 127 : -128);
-        scope.module()->waveform[1][i] = static_cast<signed char>(i % 256 - 128);
-    }
+    fillTriangle(scope.module()->waveform[0], 200);
+    for (int i = 0; i < 576; ++i) scope.module()->waveform[1][i] = static_cast<signed char>(i % 2 ? 127 : -128);
     EXPECT_EQ(scope.render(), 0);
     expected = scopeFrame(scope.module()->waveform[0], nullptr);
     window = scope.read(576, 512);

@@ -5,6 +5,7 @@
 
 #include "window/vis_window.h"
 
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -84,26 +85,6 @@ void placeWindow(HWND window, int x, int y)
 
 // --- plugin.ini, read back with a parser of the test's own -------------
 
-std::string readFile(const std::string &path)
-{
-    std::string text;
-    FILE *file = std::fopen(path.c_str(), "rb");
-    if (!file) return text;
-    char chunk[4096];
-    std::size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, got);
-    std::fclose(file);
-    return text;
-}
-
-void writeFile(const std::string &path, const std::string &text)
-{
-    FILE *file = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(file, nullptr) << path;
-    std::fwrite(text.data(), 1, text.size(), file);
-    std::fclose(file);
-}
-
 bool fileExists(const std::string &path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 const char missing[] = "<missing>";
@@ -135,69 +116,7 @@ bool hasSection(const std::string &text, const std::string &section)
 
 std::string settingsOf(const LoadedPlugin &plugin) { return plugin.folder + "plugin.ini"; }
 
-// --- the meter face, present while a test measures the bitmap's release --
-
-// A plain 24-bit 137 x 75 face at the loader's fixed path, written only when
-// none is there and removed again afterwards.
-class FaceFile {
-public:
-    FaceFile()
-    {
-        if (fileExists(path)) return;
-        createdFolder = CreateDirectoryA(folder, nullptr) != 0;
-        const int rowBytes = 412;
-        const int pixelBytes = rowBytes * 75;
-        std::vector<unsigned char> bytes(54 + pixelBytes, 0x80);
-        auto put16 = [&](int at, int value) {
-            bytes[at] = value & 0xff;
-            bytes[at + 1] = (value >> 8) & 0xff;
-        };
-        auto put32 = [&](int at, int value) {
-            put16(at, value & 0xffff);
-            put16(at + 2, (value >> 16) & 0xffff);
-        };
-        std::memset(bytes.data(), 0, 54);
-        bytes[0] = 'B';
-        bytes[1] = 'M';
-        put32(2, 54 + pixelBytes);
-        put32(10, 54);
-        put32(14, 40);
-        put32(18, 137);
-        put32(22, 75);
-        put16(26, 1);
-        put16(28, 24);
-        put32(34, pixelBytes);
-        writeFile(path, std::string(bytes.begin(), bytes.end()));
-        created = true;
-    }
-    ~FaceFile()
-    {
-        if (created) DeleteFileA(path);
-        if (createdFolder) RemoveDirectoryA(folder);
-    }
-    FaceFile(const FaceFile &) = delete;
-    FaceFile &operator=(const FaceFile &) = delete;
-
-private:
-    static constexpr const char *folder = "c:\\program files\\winamp";
-    static constexpr const char *path = "c:\\program files\\winamp\\vl-vu.bmp";
-    bool created = false;
-    bool createdFolder = false;
-};
-
-// --- reading pixels back from the screen --------------------------------
-
 constexpr unsigned red = 0xff0000;
-
-void fillRed(HWND window, int width, int height)
-{
-    HDC screen = GetDC(window);
-    HBRUSH brush = CreateSolidBrush(RGB(255, 0, 0));
-    RECT rect = {0, 0, width, height};
-    FillRect(screen, &rect, brush);
-    DeleteObject(brush);
-    ReleaseDC(window, screen);
-}
 
 // --- set-up and teardown --------------------------------------------------
 
@@ -346,81 +265,69 @@ DWORD WINAPI callInit(void *argument)
     return 0;
 }
 
-// Runs a failing init and checks its message box; returns init's result.
-int failingInit(VisModule *module, HWND host, bool blockCreation, const char *expectedText)
+// Runs an init that must fail: its result, and the message box it shows.
+::testing::AssertionResult initFailsWithBox(VisModule *module, bool blockCreation, const char *expectedText)
 {
+    ExpectedMessageBoxes expected;
     InitCall call = {module, blockCreation, -1};
     HANDLE thread = CreateThread(nullptr, 0, callInit, &call, 0, nullptr);
-    EXPECT_NE(thread, nullptr);
-    if (!thread) return -1;
-    HWND box = nullptr;
-    // Visible only once the box has set itself up on init's thread.
-    EXPECT_TRUE(pumpUntil(
-        [&] {
-            box = FindWindowA("#32770", "blah");
-            return box && IsWindowVisible(box);
-        },
-        10000))
-        << "no message box appeared";
-    if (box) {
-        EXPECT_EQ(GetWindow(box, GW_OWNER), host);
-        EXPECT_NE(GetDlgItem(box, IDOK), nullptr);
-        EXPECT_EQ(GetDlgItem(box, IDCANCEL), nullptr) << "OK is the only button";
-        char text[256] = {};
-        GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
-        EXPECT_STREQ(text, expectedText);
-        PostMessageA(box, WM_COMMAND, IDOK, 0);
-    }
-    EXPECT_TRUE(pumpUntil([&] { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; }, 10000));
-    CloseHandle(thread);
-    return call.result;
+    SeenMessageBox box;
+    const ::testing::AssertionResult answered = answerMessageBox("blah", thread, box);
+    if (thread) CloseHandle(thread);
+    if (!answered) return answered;
+    if (call.result != 1 || box.text != expectedText || box.owner != module->parentWindow || !box.onlyOk)
+        return ::testing::AssertionFailure() << "init gave " << call.result << "; the box said \"" << box.text
+                                             << "\"" << (box.owner != module->parentWindow ? ", not owned by the host" : "")
+                                             << (box.onlyOk ? "" : ", not with OK alone");
+    return ::testing::AssertionSuccess();
 }
 
-TEST(VisWindowLifecycle, ClassAlreadyRegisteredShowsItsBoxAndFails)
+// Bitmaps are counted, not all objects: the platform makes fonts, brushes
+// and device contexts for the message boxes lazily, at times of its own. A
+// face left behind by each failed init would add one bitmap a round.
+TEST(VisWindowLifecycle, InitWhileAModuleRunsFailsAtRegistrationAndKeepsOneFace)
 {
+    PlacedFace face(testFaceFile(137, 75));
     LoadedPlugin plugin = loadPluginCopy("registration_failure");
     ASSERT_NE(plugin.header, nullptr);
     HWND host = createHostWindow(hostX, hostY, hostWidth, hostHeight);
-    VisModule *module = plugin.module(0);
-    handOver(plugin, module, host);
+    VisModule *vu = plugin.module(0);
+    VisModule *scope = plugin.module(1);
+    ASSERT_EQ(start(plugin, vu, host), 0);
+    handOver(plugin, scope, host);
 
-    WNDCLASSA squatter = {};
-    squatter.lpfnWndProc = DefWindowProcA;
-    squatter.hInstance = plugin.library;
-    squatter.lpszClassName = "VelmoraVis";
-    ASSERT_NE(RegisterClassA(&squatter), 0);
+    EXPECT_TRUE(initFailsWithBox(scope, false, "Error registering window class"));
+    const int bitmapsBefore = liveGdiBitmaps();
+    for (int round = 0; round < 5; ++round)
+        EXPECT_TRUE(initFailsWithBox(scope, false, "Error registering window class")) << "round " << round;
+    EXPECT_EQ(liveGdiBitmaps(), bitmapsBefore) << "each load must release the face it replaces";
+    // The running module draws on with a face that is alive: (30, 30) shows it.
+    EXPECT_EQ(vu->render(vu), 0);
+    EXPECT_EQ(readWindow(findVisWindow(), 275, 75).at(30, 30), faceColour(30, 30));
+    stop(vu);
 
-    EXPECT_EQ(failingInit(module, host, false, "Error registering window class"), 1);
-    EXPECT_EQ(findVisWindow(), nullptr);
-
-    ASSERT_TRUE(UnregisterClassA("VelmoraVis", plugin.library));
-    ASSERT_EQ(start(plugin, module, host), 0);
-    EXPECT_NE(findVisWindow(), nullptr);
-    stop(module);
-
+    ASSERT_EQ(start(plugin, scope, host), 0) << "with the class free again, init works";
+    stop(scope);
     DestroyWindow(host);
     unloadPlugin(plugin);
 }
 
-TEST(VisWindowLifecycle, FailedCreationUndoesClassAndFaceSoTheNextInitWorks)
+TEST(VisWindowLifecycle, FailedCreationGivesTheClassBackAndKeepsOneFace)
 {
-    FaceFile face;
+    PlacedFace face(testFaceFile(137, 75));
     LoadedPlugin plugin = loadPluginCopy("creation_failure");
     ASSERT_NE(plugin.header, nullptr);
     HWND host = createHostWindow(hostX, hostY, hostWidth, hostHeight);
     VisModule *module = plugin.module(0);
     handOver(plugin, module, host);
 
-    // Bitmaps are counted, not all objects: the platform makes fonts,
-    // brushes and device contexts for the message boxes lazily, at times of
-    // its own. A face left loaded would add one bitmap a round.
-    for (int round = 0; round < 3; ++round) EXPECT_EQ(failingInit(module, host, true, "Error creating window"), 1);
+    for (int round = 0; round < 3; ++round) EXPECT_TRUE(initFailsWithBox(module, true, "Error creating window"));
     const int bitmapsBefore = liveGdiBitmaps();
     for (int round = 0; round < 6; ++round) {
-        EXPECT_EQ(failingInit(module, host, true, "Error creating window"), 1);
+        EXPECT_TRUE(initFailsWithBox(module, true, "Error creating window")) << "round " << round;
         EXPECT_FALSE(classRegistered(plugin.library)) << "round " << round;
     }
-    EXPECT_EQ(liveGdiBitmaps(), bitmapsBefore) << "each failed init must release the face it loaded";
+    EXPECT_EQ(liveGdiBitmaps(), bitmapsBefore) << "each load must release the face it replaces";
     EXPECT_EQ(findVisWindow(), nullptr);
 
     ASSERT_EQ(start(plugin, module, host), 0) << "a later init registers the class again";
@@ -431,11 +338,19 @@ TEST(VisWindowLifecycle, FailedCreationUndoesClassAndFaceSoTheNextInitWorks)
     unloadPlugin(plugin);
 }
 
+TEST(MessageBoxWatch, AnUnexpectedBoxFailsTheTestAtOnceWithItsText)
+{
+    const DWORD began = GetTickCount();
+    EXPECT_NONFATAL_FAILURE_ON_ALL_THREADS(MessageBoxA(nullptr, "Error registering window class", "blah", MB_OK),
+                                           "\"blah\": Error registering window class");
+    EXPECT_LT(GetTickCount() - began, 5000u) << "closed by the watch, not by a time limit";
+}
+
 // --- many runs, nothing left behind ------------------------------------
 
 TEST(VisWindowLifecycle, FiveHundredRunsOfEachModuleLeaveNothingBehind)
 {
-    FaceFile face;
+    PlacedFace face(testFaceFile(137, 75));
     LoadedPlugin plugin = loadPluginCopy("many_runs");
     ASSERT_NE(plugin.header, nullptr);
     HWND host = createHostWindow(hostX, hostY, hostWidth, hostHeight);
@@ -520,8 +435,8 @@ TEST(WindowSettings, LoadedPositionIsClampedAndWrittenBackClamped)
     };
     for (const ClampCase &row : rows) {
         SCOPED_TRACE(std::to_string(row.storedX) + ", " + std::to_string(row.storedY));
-        writeFile(settingsOf(plugin), std::string("[") + vuSection + "]\r\nScreen_x=" + std::to_string(row.storedX) +
-                                          "\r\nScreen_y=" + std::to_string(row.storedY) + "\r\n");
+        ASSERT_TRUE(writeFile(settingsOf(plugin), std::string("[") + vuSection + "]\r\nScreen_x=" + std::to_string(row.storedX) +
+                                          "\r\nScreen_y=" + std::to_string(row.storedY) + "\r\n"));
         ASSERT_EQ(start(plugin, plugin.module(0), host), 0);
         const POINT at = topLeftOf(findVisWindow());
         EXPECT_EQ(at.x, row.x);
@@ -540,7 +455,7 @@ TEST(WindowSettings, NonNumericValueIsReadAsThePlatformReadsItThenClamped)
     LoadedPlugin plugin = loadPluginCopy("settings_text");
     ASSERT_NE(plugin.header, nullptr);
     HWND host = createHostWindow(hostX, hostY, hostWidth, hostHeight);
-    writeFile(settingsOf(plugin), std::string("[") + vuSection + "]\r\nScreen_x=left\r\nScreen_y=300\r\n");
+    ASSERT_TRUE(writeFile(settingsOf(plugin), std::string("[") + vuSection + "]\r\nScreen_x=left\r\nScreen_y=300\r\n"));
     // What the platform's own integer read makes of the text, clamped.
     int platformX = static_cast<int>(GetPrivateProfileIntA(vuSection, "Screen_x", 50, settingsOf(plugin).c_str()));
     if (platformX < 100 || platformX > 2000) platformX = 100;
@@ -562,9 +477,9 @@ TEST(WindowSettings, EachModuleKeepsItsSectionAndTheRestOfTheFileIsLeftAlone)
     LoadedPlugin plugin = loadPluginCopy("settings_sections");
     ASSERT_NE(plugin.header, nullptr);
     HWND host = createHostWindow(hostX, hostY, hostWidth, hostHeight);
-    writeFile(settingsOf(plugin), std::string("[Another plug-in]\r\nScreen_x=7\r\nScreen_y=8\r\n") + "[" + vuSection +
+    ASSERT_TRUE(writeFile(settingsOf(plugin), std::string("[Another plug-in]\r\nScreen_x=7\r\nScreen_y=8\r\n") + "[" + vuSection +
                                       "]\r\nColour=green\r\nScreen_x=300\r\nScreen_y=400\r\n" + "[" + scopeSection +
-                                      "]\r\nScreen_x=500\r\nScreen_y=600\r\nExtra=yes\r\n");
+                                      "]\r\nScreen_x=500\r\nScreen_y=600\r\nExtra=yes\r\n"));
 
     ASSERT_EQ(start(plugin, plugin.module(1), host), 0);
     POINT at = topLeftOf(findVisWindow());
@@ -920,7 +835,7 @@ TEST_F(WindowProcedure, WithoutAnOwnerAReleaseSnapsNowhere)
 
 TEST_F(WindowProcedure, EraseDoesNothingAndOtherMessagesReachTheDefault)
 {
-    fillRed(window, 275, 75);
+    fillWindow(window, 275, 75, red);
     HDC screen = GetDC(window);
     EXPECT_EQ(SendMessageA(window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(screen), 0), 0);
     ReleaseDC(window, screen);
@@ -947,7 +862,7 @@ TEST_P(PaintThroughTheLibrary, CoversTheClientAreaFromTheMonochromeBackBuffer)
     placeWindow(window, 120, 110);
     pumpMessagesFor(0);
 
-    fillRed(window, row.frame.width, row.frame.height);
+    fillWindow(window, row.frame.width, row.frame.height, red);
     for (unsigned pixel : readWindow(window, row.frame.width, row.frame.height).pixels) ASSERT_EQ(pixel, red);
     InvalidateRect(window, nullptr, FALSE);
     UpdateWindow(window);
@@ -989,20 +904,18 @@ TEST(PaintFromTheBackBuffer, CopiesExactlyTheClientAreaFromTheOrigin)
         SCOPED_TRACE(frame.width);
         const int bufferWidth = frame.width + 100;
         const int bufferHeight = frame.height + 60;
-        HDC buffer = CreateCompatibleDC(nullptr);
-        HBITMAP bitmap = CreateCompatibleBitmap(buffer, bufferWidth, bufferHeight);
-        HGDIOBJ previous = SelectObject(buffer, bitmap);
+        visWindow.backBuffer = createBackBuffer(bufferWidth, bufferHeight);
+        HDC buffer = visWindow.backBuffer.dc;
         PatBlt(buffer, 0, 0, bufferWidth, bufferHeight, WHITENESS);
         for (int y = 0; y < bufferHeight; ++y)
             for (int x = 0; x < bufferWidth; ++x)
                 if (patternIsBlack(x, y)) SetPixel(buffer, x, y, RGB(0, 0, 0));
-        backBuffer = buffer;
 
         HWND window = CreateWindowExA(0, "VlvisPaintProbe", nullptr, WS_POPUP | WS_VISIBLE, 60, 40, frame.width,
                                       frame.height, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
         ASSERT_NE(window, nullptr);
         pumpMessagesFor(0);
-        fillRed(window, frame.width, frame.height);
+        fillWindow(window, frame.width, frame.height, red);
         InvalidateRect(window, nullptr, FALSE);
         UpdateWindow(window);
 
@@ -1015,10 +928,7 @@ TEST(PaintFromTheBackBuffer, CopiesExactlyTheClientAreaFromTheOrigin)
 
         DestroyWindow(window);
         takeQuitMessage();
-        backBuffer = nullptr;
-        SelectObject(buffer, previous);
-        DeleteObject(bitmap);
-        DeleteDC(buffer);
+        releaseBackBuffer(visWindow.backBuffer);
     }
     UnregisterClassA("VlvisPaintProbe", GetModuleHandleA(nullptr));
 }

@@ -2,6 +2,11 @@
 
 #include <winternl.h>
 
+#include <atomic>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
 std::string exeFolder()
 {
     char path[MAX_PATH];
@@ -39,6 +44,121 @@ std::string scratchFolder(const std::string &name)
     CreateDirectoryA(folder.c_str(), nullptr);
     return folder;
 }
+
+std::string readFile(const std::string &path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+::testing::AssertionResult writeFile(const std::string &path, const void *bytes, std::size_t size)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return ::testing::AssertionFailure() << "cannot create " << path << ", error " << GetLastError();
+    DWORD written = 0;
+    if (size) WriteFile(file, bytes, static_cast<DWORD>(size), &written, nullptr);
+    CloseHandle(file);
+    if (written != size) return ::testing::AssertionFailure() << "wrote " << written << " of " << size << " bytes to " << path;
+    return ::testing::AssertionSuccess();
+}
+
+static const char faceFolder[] = "c:\\program files\\winamp";
+const char facePath[] = "c:\\program files\\winamp\\vl-vu.bmp";
+
+PlacedFace::PlacedFace(const std::string &bytes)
+{
+    createdFolder_ = CreateDirectoryA(faceFolder, nullptr) != 0;
+    placed_ = writeFile(facePath, bytes);
+}
+
+PlacedFace::~PlacedFace()
+{
+    DeleteFileA(facePath);
+    if (createdFolder_) RemoveDirectoryA(faceFolder);
+}
+
+// --- message boxes ---------------------------------------------------------
+
+static std::atomic<int> expectedMessageBoxes{0};
+
+ExpectedMessageBoxes::ExpectedMessageBoxes() { ++expectedMessageBoxes; }
+ExpectedMessageBoxes::~ExpectedMessageBoxes() { --expectedMessageBoxes; }
+
+struct BoxSearch {
+    const char *caption;  // null: any
+    HWND found;
+};
+
+static BOOL CALLBACK findMessageBox(HWND window, LPARAM parameter)
+{
+    auto *search = reinterpret_cast<BoxSearch *>(parameter);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    char name[16] = {}, caption[256] = {};
+    GetClassNameA(window, name, sizeof name);
+    GetWindowTextA(window, caption, sizeof caption);
+    if (process != GetCurrentProcessId() || std::strcmp(name, "#32770") != 0 || !IsWindowVisible(window) ||
+        (search->caption && std::strcmp(caption, search->caption) != 0))
+        return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+// A visible message box of this process; visible only once it is complete.
+static HWND visibleMessageBox(const char *caption)
+{
+    BoxSearch search = {caption, nullptr};
+    EnumWindows(findMessageBox, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+static std::string messageBoxText(HWND box)
+{
+    char text[2048] = {};
+    GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+    return text;
+}
+
+::testing::AssertionResult answerMessageBox(const char *caption, HANDLE thread, SeenMessageBox &seen)
+{
+    HWND box = nullptr;
+    if (!thread || !pumpUntil([&] { return (box = visibleMessageBox(caption)) != nullptr; }, 10000))
+        return ::testing::AssertionFailure() << "no message box \"" << caption << "\" appeared";
+    seen.owner = GetWindow(box, GW_OWNER);
+    seen.onlyOk = GetDlgItem(box, IDOK) && !GetDlgItem(box, IDCANCEL);
+    seen.text = messageBoxText(box);
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    if (!pumpUntil([&] { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; }, 10000))
+        return ::testing::AssertionFailure() << "the thread that showed \"" << caption << "\" did not end";
+    return ::testing::AssertionSuccess();
+}
+
+// Looks ten times a second; an unexpected box is reported, then closed so
+// that the call that showed it returns.
+static DWORD WINAPI watchMessageBoxes(void *)
+{
+    for (;;) {
+        Sleep(100);
+        HWND box = expectedMessageBoxes ? nullptr : visibleMessageBox(nullptr);
+        if (!box) continue;
+        char caption[256] = {};
+        GetWindowTextA(box, caption, sizeof caption);
+        ADD_FAILURE() << "unexpected message box \"" << caption << "\": " << messageBoxText(box);
+        for (int tries = 0; tries < 50 && IsWindow(box); ++tries) {
+            PostMessageA(box, WM_COMMAND, tries % 2 ? IDCANCEL : IDOK, 0);
+            Sleep(100);
+        }
+    }
+}
+
+class MessageBoxWatch : public ::testing::Environment {
+public:
+    void SetUp() override { CloseHandle(CreateThread(nullptr, 0, watchMessageBoxes, nullptr, 0, nullptr)); }
+};
+static ::testing::Environment *const messageBoxWatch = ::testing::AddGlobalTestEnvironment(new MessageBoxWatch);
 
 LoadedPlugin loadPluginCopy(const std::string &name)
 {

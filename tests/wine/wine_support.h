@@ -1,19 +1,70 @@
 // What the Wine tests share: finding and loading the built DLL like a host,
-// scratch folders, and pumping messages instead of sleeping.
+// scratch folders and files, the meter face in its place, message boxes,
+// and pumping messages instead of sleeping.
 #pragma once
 
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 
-#include "plugin/vis_records.h"
+#include "records/vis_records.h"
 
 // The folder of the running test executable, with a trailing backslash.
 std::string exeFolder();
 
 // A fresh, empty folder under the build folder for one test's files.
 std::string scratchFolder(const std::string &name);
+
+// A whole file's bytes (empty when it cannot be read), and a file made anew
+// with the given bytes.
+std::string readFile(const std::string &path);
+::testing::AssertionResult writeFile(const std::string &path, const void *bytes, std::size_t size);
+template <typename Bytes>
+::testing::AssertionResult writeFile(const std::string &path, const Bytes &bytes)
+{
+    return writeFile(path, bytes.data(), bytes.size());
+}
+
+// A meter face file at the one path the plug-in reads it from, while this
+// lives; removed afterwards, with its folder if this made it.
+class PlacedFace {
+public:
+    explicit PlacedFace(const std::string &bytes);
+    ~PlacedFace();
+    PlacedFace(const PlacedFace &) = delete;
+    PlacedFace &operator=(const PlacedFace &) = delete;
+    bool placed() const { return placed_; }
+
+private:
+    bool createdFolder_ = false;
+    bool placed_ = false;
+};
+extern const char facePath[];
+
+// A message box that no test expects fails the running test with its
+// caption and text and is closed, so that the suite never hangs on one. A
+// test that means to show boxes holds one of these meanwhile.
+class ExpectedMessageBoxes {
+public:
+    ExpectedMessageBoxes();
+    ~ExpectedMessageBoxes();
+    ExpectedMessageBoxes(const ExpectedMessageBoxes &) = delete;
+    ExpectedMessageBoxes &operator=(const ExpectedMessageBoxes &) = delete;
+};
+
+struct SeenMessageBox {
+    HWND owner = nullptr;
+    bool onlyOk = false;  // an OK button and no Cancel
+    std::string text;
+};
+
+// Waits, dispatching this thread's messages, for the message box with this
+// caption that `thread` shows; reads it into seen, answers OK and waits for
+// the thread to end.
+::testing::AssertionResult answerMessageBox(const char *caption, HANDLE thread, SeenMessageBox &seen);
 
 // Copies the built vlvis003.dll into a fresh scratch folder and loads it,
 // so that the copy starts with the library's load-time state and no

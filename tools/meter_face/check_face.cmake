@@ -1,6 +1,7 @@
 # Draws the face and the README pictures afresh and fails unless every file
 # is byte for byte the committed one: the committed face must be what the
-# generator makes now.
+# generator makes now. It holds only for the Cairo and FreeType the files
+# were drawn with (see CMakeLists.txt here), and is run only with them.
 #   cmake -DGENERATOR=... -DSOURCE_DIR=... -DWORK_DIR=... -P check_face.cmake
 set(files assets/vl-vu.bmp docs/images/vl-vu.png docs/images/vl-vu-frame.png)
 file(MAKE_DIRECTORY ${WORK_DIR})

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "plugin/vis_records.h"
+#include "records/vis_records.h"
 
 namespace {
 

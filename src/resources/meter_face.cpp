@@ -1,12 +1,13 @@
-#include "resources/background_bitmap.h"
+#include "resources/meter_face.h"
 
 #include <cstdio>
 
+#include "gdi/device_contexts.h"
 #include "resources/bitmap_file_layout.h"
 
-namespace {
+MeterFace meterFace = {};
 
-constexpr UINT blockFlags = 0x42;  // GMEM_MOVEABLE | GMEM_ZEROINIT
+namespace {
 
 // Both reports draw their text at y 100 and the error number at y 300.
 constexpr int openFailedX = 290;
@@ -76,19 +77,19 @@ HBITMAP readFace(HDC screen, HANDLE file, const BmpFileHeader &fileHeader)
     const BmpInfoHeader info = decodeInfoHeader(infoBytes);
     const BITMAPINFOHEADER header = toPlatform(info);
     // Kept even when no bitmap comes of it: the size is the file's.
-    backgroundHeader = header;
+    meterFace.header = header;
 
     const BitmapLayout layout = planBitmapLayout(fileHeader, info);
     if (!layout.makeBitmap) return nullptr;
 
     HBITMAP made = nullptr;
-    HGLOBAL formatBlock = GlobalAlloc(blockFlags, layout.formatBlockSize);
+    HGLOBAL formatBlock = GlobalAlloc(GHND, layout.formatBlockSize);
     auto *format = static_cast<BITMAPINFO *>(lockBlock(formatBlock));
     if (format) {
         format->bmiHeader = header;
         if (layout.colourTableSize) readAvailable(file, format->bmiColors, layout.colourTableSize);
 
-        HGLOBAL pixelBlock = GlobalAlloc(blockFlags, layout.pixelBlockSize);
+        HGLOBAL pixelBlock = GlobalAlloc(GHND, layout.pixelBlockSize);
         void *pixels = lockBlock(pixelBlock);
         if (pixels) {
             readAvailable(file, pixels, layout.pixelReadSize);
@@ -104,7 +105,7 @@ HBITMAP readFace(HDC screen, HANDLE file, const BmpFileHeader &fileHeader)
 
 HBITMAP loadBackgroundBitmap(const char *path)
 {
-    HDC screen = GetDC(nullptr);
+    BorrowedDC screen(nullptr);
     HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_READONLY, nullptr);
     if (file == INVALID_HANDLE_VALUE) reportFailure(screen, openFailedX, "CREATEFILE FAILED!!", 19);
@@ -119,11 +120,17 @@ HBITMAP loadBackgroundBitmap(const char *path)
     else if (got == fileHeaderSize)
         made = readFace(screen, file, decodeFileHeader(fileBytes));
 
-    // Always replaced, also by null: a handle that quit deleted must not
-    // outlive the next load. The previous handle is quit's to delete.
-    backgroundBitmap = made;
+    // The face this load made, or none, takes the last one's place; the last
+    // one is deleted, so at most one face is ever alive.
+    releaseMeterFace();
+    meterFace.bitmap = made;
 
     if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-    ReleaseDC(nullptr, screen);
-    return backgroundBitmap;
+    return made;
+}
+
+void releaseMeterFace()
+{
+    DeleteObject(meterFace.bitmap);
+    meterFace.bitmap = nullptr;
 }

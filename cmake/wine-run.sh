@@ -1,32 +1,40 @@
 #!/bin/sh
 # Runs one Windows program under Wine in a prefix of the project's own.
 #   wine-run.sh [--win32] [--timeout S] [--wait] PREFIX PROGRAM [ARGUMENTS...]
+#   wine-run.sh [--win32] --prepare PREFIX
 #   wine-run.sh --win32 --way
 #
 # Without --win32 the program runs under 64-bit Wine. With it, under 32-bit
 # Wine in a win32 prefix: natively where this kernel runs i386 code, else in
 # a qemu guest whose kernel does (cmake/guest/guest-run.sh), with PREFIX's
-# parent folder shared writable so that the prefix is made only once.
+# parent folder shared writable so that what is made there stays.
 # VLVIS_WIN32_WAY=native or =guest forces a way; --way prints the one taken.
 #
-# PREFIX is created on first use and reused; the user's ~/.wine is never
-# touched. Without a DISPLAY a private Xvfb serves this run. A program still
-# running after S seconds (default VLVIS_WINE_TIMEOUT; 0 or unset: no limit)
-# is killed, and the run fails with status 124. --wait also waits for every
+# PREFIX is made on first use (--prepare makes it and runs nothing) and
+# reused; the user's ~/.wine is never touched. Where VLVIS_WINE_TEMPLATE
+# names a folder, the first prefix of a width made is copied there untouched,
+# and later new prefixes of that width start as copies of it: seconds
+# natively, minutes emulated, saved each time.
+#
+# Without a DISPLAY a private Xvfb serves the run. A program still running
+# after S seconds (default VLVIS_WINE_TIMEOUT; 0 or unset: no limit) is
+# killed, and the run fails with status 124. --wait also waits for every
 # process the program started in the prefix, and for the registry to be
-# written back to the prefix's files.
+# written back to the prefix's files. Status 125: Wine could not be run.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 
 width=64
 timeout=${VLVIS_WINE_TIMEOUT:-0}
 print_way=
+prepare_only=
 wait_all=
 while [ $# -gt 0 ]; do
     case $1 in
         --win32) width=32; shift ;;
         --timeout) timeout=$2; shift 2 ;;
         --way) print_way=1; shift ;;
+        --prepare) prepare_only=1; shift ;;
         --wait) wait_all=--wait; shift ;;
         *) break ;;
     esac
@@ -44,6 +52,7 @@ if [ "$width" = 64 ]; then
     [ -n "${wine:-}" ] || fail "no 64-bit Wine found (Debian package wine64)"
     server=$(dirname "$(command -v "$wine")")/wineserver
     [ -x "$server" ] || server=wineserver
+    native=1
     way="64-bit Wine"
 else
     wine=/usr/lib/wine/wine
@@ -73,29 +82,60 @@ if [ -n "$print_way" ]; then
     echo "$way"
     exit 0
 fi
-[ $# -ge 2 ] || { echo "usage: wine-run.sh [--win32] [--timeout S] [--wait] PREFIX PROGRAM [ARGUMENTS...]" >&2; exit 2; }
+if [ $# -lt 1 ] || { [ $# -lt 2 ] && [ -z "$prepare_only" ]; }; then
+    echo "usage: wine-run.sh [--win32] [--timeout S] [--wait] PREFIX PROGRAM [ARGUMENTS...]" >&2
+    exit 2
+fi
 
 prefix=$1
 shift
 # Wine wants an absolute prefix; a relative one would be set up nowhere.
 case $prefix in /*) ;; *) prefix=$PWD/$prefix ;; esac
+mkdir -p "$prefix" || fail "cannot make the prefix folder $prefix"
+template=${VLVIS_WINE_TEMPLATE:-}
 
-if [ "$width" = 32 ] && [ -z "$native" ]; then
-    echo "wine-run: $way" >&2
+# A prefix is ready once its marker names its width.
+ready() { [ "$(cat "$1/.vlvis-ready" 2>/dev/null)" = "win$width" ]; }
+save_template() {
+    ready "$template" && return 0
+    rm -rf "$template.new" && cp -a "$prefix" "$template.new" && rm -rf "$template" && mv "$template.new" "$template"
+}
+# One maker of a prefix at a time, under its lock; later runs only see the
+# marker.
+if [ -n "$template" ] && ! ready "$prefix" && ready "$template"; then
+    exec 9>"$prefix.lock"
+    flock 9
+    if ! ready "$prefix"; then
+        rm -rf "$prefix"
+        cp -a "$template" "$prefix" || fail "could not copy $template to $prefix"
+    fi
+    exec 9>&-
+fi
+
+if [ -z "$native" ]; then
     share=$(dirname "$prefix")
-    mkdir -p "$share"
-    # Emulated, everything takes about 15 times as long; the guest's own
-    # limit leaves room for booting and for making the prefix. The guest
-    # gets a display of its own: the host's is out of its reach.
+    # Emulated, everything takes about 15 times as long. The guest gets a
+    # display of its own: the host's is out of its reach.
+    in_guest() {
+        guest_limit=$1
+        shift
+        # shellcheck disable=SC2086
+        env -u DISPLAY VLVIS_IN_GUEST=1 VLVIS_WINE_TEMPLATE= \
+            "$here/guest/guest-run.sh" $guest_limit --share "$share" --env VLVIS_IN_GUEST -- "$here/wine-run.sh" --win32 "$@"
+    }
+    if ! ready "$prefix"; then
+        echo "wine-run: $way: making the prefix $prefix" >&2
+        in_guest "--timeout 1800" --prepare "$prefix" || fail "could not make the prefix $prefix"
+        [ -z "$template" ] || save_template || echo "wine-run: could not keep a copy in $template" >&2
+    fi
+    [ -n "$prepare_only" ] && exit 0
+    echo "wine-run: $way" >&2
     timeout=$((timeout * 15))
     guest_limit=
-    [ "$timeout" = 0 ] || guest_limit="--timeout $((timeout + 600))"
-    # shellcheck disable=SC2086
-    exec env -u DISPLAY VLVIS_IN_GUEST=1 \
-        "$here/guest/guest-run.sh" $guest_limit --share "$share" --env VLVIS_IN_GUEST -- \
-        "$here/wine-run.sh" --win32 --timeout "$timeout" $wait_all "$prefix" "$@"
+    [ "$timeout" = 0 ] || guest_limit="--timeout $((timeout + 300))"
+    in_guest "$guest_limit" --timeout "$timeout" $wait_all "$prefix" "$@"
+    exit
 fi
-[ "$width" = 32 ] && [ -n "${VLVIS_WINE_SAY_WAY:-}" ] && echo "wine-run: $way" >&2
 
 export WINEPREFIX="$prefix"
 export WINESERVER="$server"
@@ -111,24 +151,23 @@ if [ -z "${DISPLAY:-}" ]; then
     trap 'exit 130' INT TERM
 fi
 
-# One creation at a time; later runs only see the marker.
-mkdir -p "$prefix"
-if [ ! -f "$prefix/.vlvis-ready" ]; then
-    (
-        flock 9
-        if [ ! -f "$prefix/.vlvis-ready" ]; then
-            "$wine" wineboot -i >/dev/null 2>&1
-            # Without a window manager Wine waits about 2 s whenever a window
-            # is hidden unless its windows are unmanaged.
-            if "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1; then
-                "$server" -w
-                touch "$prefix/.vlvis-ready"
-            else
-                echo "wine-run: could not set up the prefix $prefix" >&2
-            fi
-        fi
-    ) 9>"$prefix.lock"
+make_prefix() {
+    ready "$prefix" && return 0
+    "$wine" wineboot -i >/dev/null 2>&1
+    # Without a window manager Wine waits about 2 s whenever a window is
+    # hidden unless its windows are unmanaged.
+    "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || return 1
+    "$server" -w
+    echo "win$width" >"$prefix/.vlvis-ready"
+}
+if ! ready "$prefix"; then
+    exec 9>"$prefix.lock"
+    flock 9
+    make_prefix || fail "could not set up the prefix $prefix"
+    [ -z "$template" ] || save_template || echo "wine-run: could not keep a copy in $template" >&2
+    exec 9>&-
 fi
+[ -n "$prepare_only" ] && exit 0
 
 timeout -k 10 "$timeout" "$wine" "$@"
 status=$?

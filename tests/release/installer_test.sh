@@ -3,8 +3,9 @@
 # Wine in fresh prefixes, as a user would, and the DLL they install in the
 # 32-bit stand-in player.
 #   installer_test.sh SETUP RELEASE_DLL FACE VISHOST WORKDIR
-# Each prefix is a copy of one made once in WORKDIR, which is shared with the
-# guest where 32-bit programs run emulated.
+# The prefixes live in WORKDIR; the runner makes them as copies of a pristine
+# one where VLVIS_WINE_TEMPLATE names it. Each Windows program has the limit
+# VLVIS_WINE_TIMEOUT gives the runner.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=tests/checks.sh
@@ -14,7 +15,7 @@ runner=$here/../../cmake/wine-run.sh
 
 windows_path() { printf 'Z:%s' "$1" | tr / '\134'; }
 run() {  # prefix, then a program and its arguments; status in $status
-    "$runner" --win32 --timeout 120 --wait "$@" >>"$work/log" 2>&1
+    "$runner" --win32 --wait "$@" >>"$work/log" 2>&1
     status=$?
 }
 # Every file and folder under a folder with its size, so that anything left
@@ -26,19 +27,14 @@ entries() { grep -cF '[Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\
 # frame crosses, against the face's own pixels there.
 area_pixels() { convert "$1" -crop 50x35+80+5 +repage rgb:- | od -An -tx1 | tr -d ' \n'; }
 
+rm -rf "$work"
 mkdir -p "$work"
-rm -rf "$work/a" "$work/b" "$work/log"
-template=$work/template
-if [ ! -f "$template/.vlvis-ready" ]; then
-    rm -rf "$template"
-    run "$template" cmd /c exit
-    check "a fresh 32-bit prefix is made (status $status)" test "$status" -eq 0
-fi
-[ "$failures" -eq 0 ] || { cat "$work/log"; exit 1; }
+for prefix in a b; do
+    "$runner" --win32 --prepare "$work/$prefix" >>"$work/log" 2>&1 || { cat "$work/log"; exit 1; }
+done
 
 # A: the player registered through its uninstall entry, in a folder of ours
 # whose Plugins folder already holds another plug-in and its settings.
-cp -a "$template" "$work/a"
 drive=$work/a/drive_c
 player="$drive/Players/Test Player"
 mkdir -p "$player/Plugins"
@@ -86,7 +82,6 @@ check "the uninstall entry is gone" test "$(entries "$work/a")" -eq 0
 
 # B: no player registered: the default folder, made by the installer and
 # taken away again by the uninstaller.
-cp -a "$template" "$work/b"
 drive=$work/b/drive_c
 before=$(snapshot "$drive/Program Files")
 run "$work/b" "$setup" /S

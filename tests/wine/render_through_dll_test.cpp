@@ -232,7 +232,7 @@ TEST(VuThroughTheDll, ClosedWindowFailsTheFirstCopyAndEndsTheVisualization)
 // itself, and names it.
 TEST(VuThroughTheDll, SweepOverTheWholeTravelIsWrittenForTheOtherWidth)
 {
-    PlacedFace face(137, 75);
+    PlacedFace face(testFaceFile(137, 75));
     RunningModule vu("render_vu_sweep", 0);
     ASSERT_TRUE(vu.started());
     const std::string path = exeFolder() + "vu-sweep-frames.bin";

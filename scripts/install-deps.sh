@@ -8,7 +8,8 @@ packages="cmake make g++ clang libclang-rt-dev
   wine64 xvfb xauth
   googletest libbenchmark-dev
   pkg-config libcairo2-dev libfreetype-dev libstb-dev fonts-dejavu-core
-  nsis p7zip-full zip unzip file imagemagick"
+  nsis p7zip-full zip unzip file imagemagick
+  qemu-system-x86 busybox-static xz-utils"
 
 missing=
 for package in $packages; do

@@ -72,7 +72,8 @@ done
 shares=$(printf '%s' "$shares" | sort -u)
 
 qemu=$(command -v qemu-system-x86_64) || die "no qemu-system-x86_64 (Debian package qemu-system-x86)"
-"$here/make-guest.sh" "$guest_dir" || die "could not make the guest in $guest_dir"
+why=$("$here/make-guest.sh" "$guest_dir" 2>&1) ||
+    die "could not make the guest in $guest_dir: $(printf '%s' "$why" | tail -n 1 | sed 's/^make-guest: //')"
 say "guest ready in $guest_dir"
 
 run=$(mktemp -d "${TMPDIR:-/tmp}/guest-run.XXXXXX") || die "no temporary folder"
@@ -201,8 +202,10 @@ status=$(cat "$run/ctl/status" 2>/dev/null)
 case $status in
 '' | *[!0-9]*)
     [ -n "$timeout" ] && [ "$qemu_status" -eq 124 ] && timed_out "while the command ran"
-    echo "guest-run: the guest stopped before the command ended (qemu status $qemu_status):" \
-        "$(cat "$run/qemu.log" "$run/console" 2>/dev/null | sed '/^$/d' | tail -n 3 | tr '\n' ' ')" >&2
+    # The kernel's or init's last word, else qemu's.
+    why=$(grep -ah -e 'Kernel panic' -e '^guest: ' "$run/console" 2>/dev/null | tail -n 1)
+    [ -n "$why" ] || why=$(sed '/^$/d' "$run/qemu.log" "$run/console" 2>/dev/null | tail -n 1)
+    echo "guest-run: the guest stopped before the command ended (qemu status $qemu_status): $why" >&2
     exit 125
     ;;
 esac

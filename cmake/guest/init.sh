@@ -67,11 +67,11 @@ if [ ! -c "$out" ] || [ ! -c "$err" ]; then fail "no output ports"; fi
 
 hostname -F /newroot/etc/hostname 2>/dev/null
 read -r uptime _ </proc/uptime
-echo "guest: the command starts ${uptime} s after the kernel"
+echo "timing: the command starts ${uptime} s after the kernel"
 env -i /bin/chroot /newroot /bin/sh -c "$(cat /ctl/job)" </dev/null >"$out" 2>"$err"
 echo $? >/ctl/status.new
 read -r uptime _ </proc/uptime
-echo "guest: the command ended ${uptime} s after the kernel"
+echo "timing: the command ended ${uptime} s after the kernel"
 mv /ctl/status.new /ctl/status
 
 # What the job left running gets a chance to finish its writes (a Wine

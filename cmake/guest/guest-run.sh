@@ -69,7 +69,7 @@ while [ $# -gt 0 ]; do
     shift 2
 done
 [ $# -ge 1 ] || usage
-shares=$(printf '%s' "$shares" | sort -u)
+shares=$(printf '%s' "$shares" | LC_ALL=C sort -u)
 
 qemu=$(command -v qemu-system-x86_64) || die "no qemu-system-x86_64 (Debian package qemu-system-x86)"
 why=$("$here/make-guest.sh" "$guest_dir" 2>&1) ||

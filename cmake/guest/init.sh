@@ -24,7 +24,8 @@ modprobe -a virtio_pci virtio_console 9pnet_virtio 9p overlay || fail "modules d
 # Large messages cut the round trips of 9p, which are what make it slow.
 nine=trans=virtio,version=9p2000.L,msize=512000
 mount -t 9p -o "$nine" ctl /ctl || fail "no control share"
-# The host's root does not change under a run: the guest may cache it.
+# A guest lives for one command, in which the host's root does not change:
+# it may cache it.
 mount -t 9p -o "$nine,ro,cache=loose" root /lower || fail "no root share"
 mount -t tmpfs -o mode=755 tmpfs /rw
 mkdir /rw/upper /rw/work

@@ -142,12 +142,14 @@ END
 printf '%s\n' "$shares" | sed '/^$/d' >"$run/ctl/shares"
 
 # The command's output streams through two virtio ports into these pipes.
+# Once nobody reads ours (the caller's pipe closed), the rest is drained
+# unread, lest the guest wait on a full port until the time limit.
 for stream in stdout stderr; do
     mkfifo "$run/$stream.in" "$run/$stream.out" || die "cannot make pipes in $run"
 done
-cat "$run/stdout.out" &
+{ cat "$run/stdout.out" || cat "$run/stdout.out" >/dev/null; } &
 out_pid=$!
-cat "$run/stderr.out" >&2 &
+{ cat "$run/stderr.out" >&2 || cat "$run/stderr.out" >/dev/null; } &
 err_pid=$!
 
 # One processor: with two, on a machine busy with other work, Wine ran two

@@ -9,7 +9,8 @@ packages="cmake make g++ clang libclang-rt-dev
   wine64 xvfb xauth
   googletest libbenchmark-dev
   pkg-config libcairo2-dev libfreetype-dev libstb-dev fonts-dejavu-core
-  nsis p7zip-full zip unzip file imagemagick shellcheck git"
+  nsis p7zip-full zip unzip file imagemagick shellcheck git
+  qemu-system-x86 busybox-static xz-utils"
 packages_i386="wine32:i386"
 
 missing=

@@ -1,0 +1,216 @@
+#!/bin/sh
+# Runs one command in a qemu guest whose kernel runs i386 programs, for
+# machines whose own kernel refuses them.
+#   guest-run.sh [--timeout SECONDS] [--share DIR]... [--env NAME]... -- COMMAND [ARGUMENTS...]
+# The guest sees the host's file system read-only at the same paths, with a
+# throwaway layer on top so that anything may be written; each --share DIR is
+# writable at its own path and what is written there stays. The command runs
+# as the caller, in the caller's working directory, with PATH, HOME, the
+# variables named by --env and every WINE* variable, and with stdin empty.
+# Its stdout and stderr come back as they are written, and its exit status
+# is this script's.
+# Exit status 124: the time limit was reached (the guest is killed); 125: the
+# guest could not be made or started, or stopped before the command ended.
+# The guest is built on first use under $VLVIS_GUEST_DIR (default build/guest
+# of this checkout). VLVIS_GUEST_VERBOSE=1 shows the guest's boot and timing.
+# Guests run in parallel, except that a shared folder is lent to one guest at
+# a time: a second call sharing the same folder waits for the first.
+set -u
+
+here=$(cd "$(dirname "$0")" && pwd)
+guest_dir=${VLVIS_GUEST_DIR:-$(dirname "$(dirname "$here")")/build/guest}
+verbose=${VLVIS_GUEST_VERBOSE:-}
+started=$(date +%s)
+
+die() {
+    echo "guest-run: $*" >&2
+    exit 125
+}
+usage() {
+    die "usage: guest-run.sh [--timeout SECONDS] [--share DIR]... [--env NAME]... -- COMMAND [ARGUMENTS...]"
+}
+say() {
+    [ -n "$verbose" ] && echo "guest-run: $(($(date +%s) - started)) s: $*" >&2
+    return 0
+}
+
+# Single-quotes a word for the guest's shell, line breaks and all.
+quote() {
+    quoted=$(printf '%s' "$1" | sed "s/'/'\\\\''/g"; echo x)
+    printf "'%s'" "${quoted%x}"
+}
+
+timeout=
+shares=
+env_names=
+while [ $# -gt 0 ]; do
+    case $1 in
+    --timeout)
+        [ $# -ge 2 ] || usage
+        case $2 in '' | *[!0-9]* | 0) usage ;; esac
+        timeout=$2
+        ;;
+    --share)
+        [ $# -ge 2 ] || usage
+        share=$(cd "$2" 2>/dev/null && pwd -P) || die "no folder $2 to share"
+        case $share in *"
+"*) die "cannot share a folder whose name has a line break: $2" ;; esac
+        shares="$shares$share
+"
+        ;;
+    --env)
+        [ $# -ge 2 ] || usage
+        case $2 in '' | [0-9]* | *[!A-Za-z0-9_]*) die "not a variable name: $2" ;; esac
+        env_names="$env_names $2"
+        ;;
+    --) shift; break ;;
+    *) usage ;;
+    esac
+    shift 2
+done
+[ $# -ge 1 ] || usage
+shares=$(printf '%s' "$shares" | LC_ALL=C sort -u)
+
+qemu=$(command -v qemu-system-x86_64) || die "no qemu-system-x86_64 (Debian package qemu-system-x86)"
+why=$("$here/make-guest.sh" "$guest_dir" 2>&1) ||
+    die "could not make the guest in $guest_dir: $(printf '%s' "$why" | tail -n 1 | sed 's/^make-guest: //')"
+say "guest ready in $guest_dir"
+
+run=$(mktemp -d "${TMPDIR:-/tmp}/guest-run.XXXXXX") || die "no temporary folder"
+qemu_pid=
+# shellcheck disable=SC2317 # run by the traps
+cleanup() {
+    [ -n "$qemu_pid" ] && kill "$qemu_pid" 2>/dev/null
+    # Readers of pipes that qemu never opened wait for a writer: this is one.
+    for pipe in "$run/stdout.out" "$run/stderr.out"; do
+        [ -p "$pipe" ] && : <>"$pipe"
+    done
+    rm -rf "$run"
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+mkdir "$run/ctl" || die "cannot write to $run"
+
+# Seconds left of the limit, at least 1.
+remaining() {
+    left=$((started + timeout - $(date +%s)))
+    [ "$left" -ge 1 ] || left=1
+    echo "$left"
+}
+timed_out() {
+    echo "guest-run: stopped at the time limit of $timeout s $1" >&2
+    exit 124
+}
+
+# The guest's 9p server implements no locks, so two guests (or a guest and
+# the host) writing one folder, such as a Wine prefix, could not keep out of
+# each other's way. A shared folder is therefore held by one guest at a time,
+# taken in sorted order so that two calls never wait on each other.
+fd=3
+while IFS= read -r share; do
+    [ -n "$share" ] || continue
+    [ $fd -le 9 ] || die "at most 7 shares"
+    eval "exec $fd<\"\$share\"" || die "cannot open $share"
+    if [ -n "$timeout" ]; then
+        flock -w "$(remaining)" $fd || timed_out "waiting for $share, shared by another guest"
+    else
+        flock $fd
+    fi
+    fd=$((fd + 1))
+done <<END
+$shares
+END
+
+# The job: the caller's umask, folder and variables, then the command.
+{
+    printf 'umask %s\n' "$(umask)"
+    printf 'cd -- %s || exit 125\n' "$(quote "$PWD")"
+    value=
+    for name in PATH HOME $env_names $(env | sed -n 's/^\(WINE[A-Za-z0-9_]*\)=.*/\1/p'); do
+        eval "[ -n \"\${$name+set}\" ]" || continue
+        eval "value=\$$name"
+        printf 'export %s=%s\n' "$name" "$(quote "$value")"
+    done
+    printf 'exec'
+    if [ "$(id -u)" -ne 0 ]; then
+        printf ' setpriv --reuid=%s --regid=%s --clear-groups --' "$(id -u)" "$(id -g)"
+    fi
+    for word in "$@"; do printf ' %s' "$(quote "$word")"; done
+    printf '\n'
+} >"$run/ctl/job"
+printf '%s\n' "$shares" | sed '/^$/d' >"$run/ctl/shares"
+
+# The command's output streams through two virtio ports into these pipes.
+# Once nobody reads ours (the caller's pipe closed), the rest is drained
+# unread, lest the guest wait on a full port until the time limit.
+for stream in stdout stderr; do
+    mkfifo "$run/$stream.in" "$run/$stream.out" || die "cannot make pipes in $run"
+done
+{ cat "$run/stdout.out" || cat "$run/stdout.out" >/dev/null; } &
+out_pid=$!
+{ cat "$run/stderr.out" >&2 || cat "$run/stderr.out" >/dev/null; } &
+err_pid=$!
+
+# One processor: with two, on a machine busy with other work, Wine ran two
+# to three times slower (its first command in a fresh guest took 49 to 76 s
+# instead of 19 to 26 s at load 5 to 6), each emulated processor waiting for
+# the other whenever the host sets its thread aside. Without ACPI, whose
+# interpreter is slow in the emulator, the guest starts about 1.5 s sooner;
+# the kernel's self-tests of its ciphers cost another 0.3 s.
+# A kernel panic resets the machine, which ends qemu. Without SMAP the
+# guest kernel survives the return to 32-bit code that qemu's SMAP emulation
+# breaks.
+# qemu's option syntax doubles commas in values.
+escape() { printf '%s' "$1" | sed 's/,/,,/g'; }
+kernel_log=quiet
+[ -n "$verbose" ] && kernel_log=loglevel=6
+set -- -nodefaults -no-user-config -nographic -no-reboot \
+    -machine pc -accel tcg -cpu max,-smap -m 2G -smp 1 \
+    -kernel "$guest_dir/vmlinux" -initrd "$guest_dir/initrd" \
+    -append "console=ttyS0 panic=-1 acpi=off cryptomgr.notests $kernel_log" \
+    -chardev "file,id=console,path=$(escape "$run/console")" -serial chardev:console \
+    -device virtio-serial-pci \
+    -chardev "pipe,id=stdout,path=$(escape "$run/stdout")" -device virtserialport,chardev=stdout,name=stdout \
+    -chardev "pipe,id=stderr,path=$(escape "$run/stderr")" -device virtserialport,chardev=stderr,name=stderr \
+    -fsdev local,id=root,path=/,security_model=none,readonly=on,multidevs=remap \
+    -device virtio-9p-pci,fsdev=root,mount_tag=root \
+    -fsdev "local,id=ctl,path=$(escape "$run/ctl"),security_model=none" \
+    -device virtio-9p-pci,fsdev=ctl,mount_tag=ctl
+n=0
+while IFS= read -r share; do
+    set -- "$@" -fsdev "local,id=share$n,path=$(escape "$share"),security_model=none" \
+        -device "virtio-9p-pci,fsdev=share$n,mount_tag=share$n"
+    n=$((n + 1))
+done <"$run/ctl/shares"
+if [ -n "$timeout" ]; then
+    set -- timeout -k 5 "$(remaining)" "$qemu" "$@"
+else
+    set -- "$qemu" "$@"
+fi
+
+say "starting the guest"
+"$@" >"$run/qemu.log" 2>&1 &
+qemu_pid=$!
+wait "$qemu_pid"
+qemu_status=$?
+qemu_pid=
+say "guest stopped"
+
+for pipe in "$run/stdout.out" "$run/stderr.out"; do : <>"$pipe"; done
+wait "$out_pid" "$err_pid"
+
+# Without the firmware's screen control codes.
+[ -n "$verbose" ] && sed 's/\x1b\[[0-9;?]*[A-Za-z]//g; s/\x1bc//g' "$run/console" "$run/qemu.log" >&2
+status=$(cat "$run/ctl/status" 2>/dev/null)
+case $status in
+'' | *[!0-9]*)
+    [ -n "$timeout" ] && [ "$qemu_status" -eq 124 ] && timed_out "while the command ran"
+    # The kernel's or init's last word, else qemu's.
+    why=$(grep -ah -e 'Kernel panic' -e '^guest: ' "$run/console" 2>/dev/null | tail -n 1)
+    [ -n "$why" ] || why=$(sed '/^$/d' "$run/qemu.log" "$run/console" 2>/dev/null | tail -n 1)
+    echo "guest-run: the guest stopped before the command ended (qemu status $qemu_status): $why" >&2
+    exit 125
+    ;;
+esac
+exit "$status"

@@ -2,14 +2,38 @@
 
 #include <wincodec.h>
 
+#include <atomic>
 #include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "frame_queue.h"
 
 namespace {
 
-IWICImagingFactory *factory = nullptr;
+// About two seconds of the largest module's frames, far more of small ones.
+constexpr long long queueByteLimit = 64LL << 20;
 
-// The copy of the client area: a 24-bit top-down section, remade only when
-// the window's size changes.
+struct CapturedFrame {
+    std::vector<BYTE> pixels;  // 24-bit rows, top first, each padded to 4 bytes
+    int width, height;
+    long long number;
+};
+
+// Shared by the vis thread and the writer; the queue's indices under the lock.
+CRITICAL_SECTION lock;
+FrameQueue queue;
+CapturedFrame slots[frameQueueSlots];
+HANDLE writer = nullptr;
+HANDLE frameWaiting = nullptr;  // set when a frame is queued or the writer is to end
+bool ending = false;
+std::string folder;
+bool codecsStarted = false;  // set by the writer before it signals that it started
+std::atomic<bool> writeFailed{false};
+std::string writeError;  // set by the writer before writeFailed
+
+// The vis thread's copy of the client area: a 24-bit top-down section,
+// remade only when the window's size changes.
 HDC copyDc = nullptr;
 HBITMAP copyBitmap = nullptr;
 HBITMAP previousCopyBitmap = nullptr;
@@ -51,6 +75,11 @@ bool makeCopy(int width, int height)
     return true;
 }
 
+int strideOf(int width)
+{
+    return (width * 3 + 3) & ~3;
+}
+
 template <typename T>
 void release(T *&object)
 {
@@ -58,51 +87,120 @@ void release(T *&object)
     object = nullptr;
 }
 
-bool writePng(const wchar_t *path, int width, int height, int stride, BYTE *pixels)
+bool writePng(IWICImagingFactory *factory, const wchar_t *path, const CapturedFrame &frame)
 {
     IWICStream *stream = nullptr;
     IWICBitmapEncoder *encoder = nullptr;
-    IWICBitmapFrameEncode *frame = nullptr;
+    IWICBitmapFrameEncode *encoded = nullptr;
     IPropertyBag2 *properties = nullptr;
     WICPixelFormatGUID format = GUID_WICPixelFormat24bppBGR;
-    bool written = SUCCEEDED(factory->CreateStream(&stream)) &&
-                   SUCCEEDED(stream->InitializeFromFilename(path, GENERIC_WRITE)) &&
-                   SUCCEEDED(factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, &encoder)) &&
-                   SUCCEEDED(encoder->Initialize(stream, WICBitmapEncoderNoCache)) &&
-                   SUCCEEDED(encoder->CreateNewFrame(&frame, &properties)) &&
-                   SUCCEEDED(frame->Initialize(properties)) &&
-                   SUCCEEDED(frame->SetSize(static_cast<UINT>(width), static_cast<UINT>(height))) &&
-                   SUCCEEDED(frame->SetPixelFormat(&format)) && IsEqualGUID(format, GUID_WICPixelFormat24bppBGR) &&
-                   SUCCEEDED(frame->WritePixels(static_cast<UINT>(height), static_cast<UINT>(stride),
-                                                static_cast<UINT>(stride * height), pixels)) &&
-                   SUCCEEDED(frame->Commit()) && SUCCEEDED(encoder->Commit());
+    const UINT stride = static_cast<UINT>(strideOf(frame.width));
+    bool written =
+        SUCCEEDED(factory->CreateStream(&stream)) && SUCCEEDED(stream->InitializeFromFilename(path, GENERIC_WRITE)) &&
+        SUCCEEDED(factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, &encoder)) &&
+        SUCCEEDED(encoder->Initialize(stream, WICBitmapEncoderNoCache)) &&
+        SUCCEEDED(encoder->CreateNewFrame(&encoded, &properties)) && SUCCEEDED(encoded->Initialize(properties)) &&
+        SUCCEEDED(encoded->SetSize(static_cast<UINT>(frame.width), static_cast<UINT>(frame.height))) &&
+        SUCCEEDED(encoded->SetPixelFormat(&format)) && IsEqualGUID(format, GUID_WICPixelFormat24bppBGR) &&
+        SUCCEEDED(encoded->WritePixels(static_cast<UINT>(frame.height), stride, stride * static_cast<UINT>(frame.height),
+                                       const_cast<BYTE *>(frame.pixels.data()))) &&
+        SUCCEEDED(encoded->Commit()) && SUCCEEDED(encoder->Commit());
     release(properties);
-    release(frame);
+    release(encoded);
     release(encoder);
     release(stream);
     return written;
 }
 
+bool writeFrame(IWICImagingFactory *factory, const CapturedFrame &frame, std::string &error)
+{
+    char name[64];
+    std::snprintf(name, sizeof name, "\\frame-%06lld.png", frame.number);
+    const std::string path = folder + name;
+    wchar_t widePath[MAX_PATH * 2];
+    if (!MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, widePath, MAX_PATH * 2) ||
+        !writePng(factory, widePath, frame)) {
+        error = "cannot write " + path;
+        return false;
+    }
+    return true;
+}
+
+// The writer thread: the codecs live on it alone. Signals the event it is
+// given once it knows whether they started.
+DWORD WINAPI writerMain(void *started)
+{
+    const bool com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
+    IWICImagingFactory *factory = nullptr;
+    if (!com || FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                        IID_IWICImagingFactory, reinterpret_cast<void **>(&factory)))) {
+        if (com) CoUninitialize();
+        SetEvent(static_cast<HANDLE>(started));
+        return 1;
+    }
+    codecsStarted = true;
+    SetEvent(static_cast<HANDLE>(started));
+    for (;;) {
+        EnterCriticalSection(&lock);
+        const int slot = oldestWaitingFrame(queue);
+        const bool end = ending;
+        LeaveCriticalSection(&lock);
+        if (slot < 0) {
+            if (end) break;
+            WaitForSingleObject(frameWaiting, INFINITE);
+            continue;
+        }
+        // After a failed write the rest are let go: the run is ending.
+        std::string error;
+        if (!writeFailed && !writeFrame(factory, slots[slot], error)) {
+            writeError = error;
+            writeFailed = true;
+        }
+        EnterCriticalSection(&lock);
+        frameWritten(queue);
+        LeaveCriticalSection(&lock);
+    }
+    release(factory);
+    CoUninitialize();
+    return 0;
+}
+
 }  // namespace
 
-bool startCapture(std::string &error)
+bool startCapture(const std::string &captureFolder, std::string &error)
 {
-    const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    if (FAILED(com) ||
-        FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
-                                reinterpret_cast<void **>(&factory)))) {
-        if (SUCCEEDED(com)) CoUninitialize();
-        factory = nullptr;
+    folder = captureFolder;
+    InitializeCriticalSection(&lock);
+    makeFrameQueue(queue, queueByteLimit);
+    ending = false;
+    codecsStarted = false;
+    writeFailed = false;
+    frameWaiting = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    HANDLE started = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    writer = frameWaiting && started ? CreateThread(nullptr, 0, writerMain, started, 0, nullptr) : nullptr;
+    if (writer) {
+        // Encoding may wait whenever the vis needs the processor.
+        SetThreadPriority(writer, THREAD_PRIORITY_BELOW_NORMAL);
+        WaitForSingleObject(started, INFINITE);
+    }
+    if (started) CloseHandle(started);
+    if (!codecsStarted) {
+        std::string ignored;
+        stopCapture(ignored);
         error = "the image codecs (WIC) are not available, so frames cannot be captured";
         return false;
     }
     return true;
 }
 
-bool captureFrame(HWND window, const std::string &folder, long long frameNumber, std::string &error)
+bool captureFrame(HWND window, long long frameNumber, std::string &error)
 {
+    if (writeFailed) {
+        error = writeError;
+        return false;
+    }
     RECT client;
-    if (!factory || !GetClientRect(window, &client) || client.right <= 0 || client.bottom <= 0) {
+    if (!GetClientRect(window, &client) || client.right <= 0 || client.bottom <= 0) {
         error = "the vis window has no client area to capture";
         return false;
     }
@@ -114,28 +212,55 @@ bool captureFrame(HWND window, const std::string &folder, long long frameNumber,
     const BOOL copied = BitBlt(copyDc, 0, 0, copyWidth, copyHeight, windowDc, 0, 0, SRCCOPY);
     ReleaseDC(window, windowDc);
     GdiFlush();
-
-    char name[64];
-    std::snprintf(name, sizeof name, "\\frame-%06lld.png", frameNumber);
-    const std::string path = folder + name;
-    wchar_t widePath[MAX_PATH * 2];
-    if (!copied || !MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, widePath, MAX_PATH * 2)) {
-        error = "cannot copy the vis window for " + path;
+    if (!copied) {
+        error = "cannot copy the vis window";
         return false;
     }
-    const int stride = (copyWidth * 3 + 3) & ~3;
-    if (!writePng(widePath, copyWidth, copyHeight, stride, static_cast<BYTE *>(copyBits))) {
-        error = "cannot write " + path;
-        return false;
-    }
+    const long long bytes = static_cast<long long>(strideOf(copyWidth)) * copyHeight;
+    EnterCriticalSection(&lock);
+    const int slot = slotForNewFrame(queue, bytes);
+    LeaveCriticalSection(&lock);
+    if (slot < 0) return true;  // dropped from the capture, and counted
+    CapturedFrame &frame = slots[slot];
+    frame.pixels.resize(static_cast<size_t>(bytes));
+    std::memcpy(frame.pixels.data(), copyBits, static_cast<size_t>(bytes));
+    frame.width = copyWidth;
+    frame.height = copyHeight;
+    frame.number = frameNumber;
+    EnterCriticalSection(&lock);
+    frameCopied(queue, bytes);
+    LeaveCriticalSection(&lock);
+    SetEvent(frameWaiting);
     return true;
 }
 
-void stopCapture()
+CaptureCounts captureCounts()
 {
-    releaseCopy();
-    if (factory) {
-        release(factory);
-        CoUninitialize();
+    EnterCriticalSection(&lock);
+    const CaptureCounts counts = {queue.queued, queue.dropped};
+    LeaveCriticalSection(&lock);
+    return counts;
+}
+
+bool stopCapture(std::string &error)
+{
+    if (writer) {
+        EnterCriticalSection(&lock);
+        ending = true;
+        LeaveCriticalSection(&lock);
+        SetEvent(frameWaiting);
+        WaitForSingleObject(writer, INFINITE);
+        CloseHandle(writer);
+        writer = nullptr;
     }
+    if (frameWaiting) CloseHandle(frameWaiting);
+    frameWaiting = nullptr;
+    releaseCopy();
+    for (CapturedFrame &frame : slots) std::vector<BYTE>().swap(frame.pixels);
+    DeleteCriticalSection(&lock);
+    if (writeFailed) {
+        error = writeError;
+        return false;
+    }
+    return true;
 }

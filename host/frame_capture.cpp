@@ -4,8 +4,6 @@
 
 #include <atomic>
 #include <cstdio>
-#include <cstring>
-#include <vector>
 
 #include "frame_queue.h"
 
@@ -14,8 +12,14 @@ namespace {
 // About two seconds of the largest module's frames, far more of small ones.
 constexpr long long queueByteLimit = 64LL << 20;
 
+// A slot of the queue: a 32-bit top-down section that the window's pixels
+// are copied into without conversion, remade only when the window's size
+// changes. The vis thread fills it; the writer then packs its rows to 24
+// bits in place and encodes them.
 struct CapturedFrame {
-    std::vector<BYTE> pixels;  // 24-bit rows, top first, each padded to 4 bytes
+    HDC dc;
+    HBITMAP bitmap, previousBitmap;
+    BYTE *pixels;
     int width, height;
     long long number;
 };
@@ -32,52 +36,59 @@ bool codecsStarted = false;  // set by the writer before it signals that it star
 std::atomic<bool> writeFailed{false};
 std::string writeError;  // set by the writer before writeFailed
 
-// The vis thread's copy of the client area: a 24-bit top-down section,
-// remade only when the window's size changes.
-HDC copyDc = nullptr;
-HBITMAP copyBitmap = nullptr;
-HBITMAP previousCopyBitmap = nullptr;
-void *copyBits = nullptr;
-int copyWidth = 0, copyHeight = 0;
-
-void releaseCopy()
+void releaseSlot(CapturedFrame &frame)
 {
-    if (copyDc) {
-        SelectObject(copyDc, previousCopyBitmap);
-        DeleteDC(copyDc);
+    if (frame.dc) {
+        SelectObject(frame.dc, frame.previousBitmap);
+        DeleteDC(frame.dc);
     }
-    if (copyBitmap) DeleteObject(copyBitmap);
-    copyDc = nullptr;
-    copyBitmap = previousCopyBitmap = nullptr;
-    copyBits = nullptr;
-    copyWidth = copyHeight = 0;
+    if (frame.bitmap) DeleteObject(frame.bitmap);
+    frame = CapturedFrame();
 }
 
-bool makeCopy(int width, int height)
+bool makeSlot(CapturedFrame &frame, int width, int height)
 {
-    releaseCopy();
+    releaseSlot(frame);
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
     info.bmiHeader.biWidth = width;
     info.bmiHeader.biHeight = -height;
     info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
-    copyDc = CreateCompatibleDC(nullptr);
-    copyBitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &copyBits, nullptr, 0);
-    if (!copyDc || !copyBitmap) {
-        releaseCopy();
+    void *bits = nullptr;
+    frame.dc = CreateCompatibleDC(nullptr);
+    frame.bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!frame.dc || !frame.bitmap) {
+        releaseSlot(frame);
         return false;
     }
-    previousCopyBitmap = static_cast<HBITMAP>(SelectObject(copyDc, copyBitmap));
-    copyWidth = width;
-    copyHeight = height;
+    frame.previousBitmap = static_cast<HBITMAP>(SelectObject(frame.dc, frame.bitmap));
+    frame.pixels = static_cast<BYTE *>(bits);
+    frame.width = width;
+    frame.height = height;
     return true;
 }
 
-int strideOf(int width)
+// The encoder takes 24-bit rows, padded to 4 bytes; they are made in place.
+int packedStride(int width)
 {
     return (width * 3 + 3) & ~3;
+}
+
+void packTo24Bits(CapturedFrame &frame)
+{
+    BYTE *pixels = frame.pixels;
+    const int stride = packedStride(frame.width);
+    for (int y = 0; y < frame.height; ++y) {
+        const BYTE *from = pixels + static_cast<size_t>(y) * frame.width * 4;
+        BYTE *to = pixels + static_cast<size_t>(y) * stride;
+        for (int x = 0; x < frame.width; ++x, from += 4, to += 3) {
+            to[0] = from[0];
+            to[1] = from[1];
+            to[2] = from[2];
+        }
+    }
 }
 
 template <typename T>
@@ -94,7 +105,7 @@ bool writePng(IWICImagingFactory *factory, const wchar_t *path, const CapturedFr
     IWICBitmapFrameEncode *encoded = nullptr;
     IPropertyBag2 *properties = nullptr;
     WICPixelFormatGUID format = GUID_WICPixelFormat24bppBGR;
-    const UINT stride = static_cast<UINT>(strideOf(frame.width));
+    const UINT stride = static_cast<UINT>(packedStride(frame.width));
     bool written =
         SUCCEEDED(factory->CreateStream(&stream)) && SUCCEEDED(stream->InitializeFromFilename(path, GENERIC_WRITE)) &&
         SUCCEEDED(factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, &encoder)) &&
@@ -103,7 +114,7 @@ bool writePng(IWICImagingFactory *factory, const wchar_t *path, const CapturedFr
         SUCCEEDED(encoded->SetSize(static_cast<UINT>(frame.width), static_cast<UINT>(frame.height))) &&
         SUCCEEDED(encoded->SetPixelFormat(&format)) && IsEqualGUID(format, GUID_WICPixelFormat24bppBGR) &&
         SUCCEEDED(encoded->WritePixels(static_cast<UINT>(frame.height), stride, stride * static_cast<UINT>(frame.height),
-                                       const_cast<BYTE *>(frame.pixels.data()))) &&
+                                       frame.pixels)) &&
         SUCCEEDED(encoded->Commit()) && SUCCEEDED(encoder->Commit());
     release(properties);
     release(encoded);
@@ -112,8 +123,9 @@ bool writePng(IWICImagingFactory *factory, const wchar_t *path, const CapturedFr
     return written;
 }
 
-bool writeFrame(IWICImagingFactory *factory, const CapturedFrame &frame, std::string &error)
+bool writeFrame(IWICImagingFactory *factory, CapturedFrame &frame, std::string &error)
 {
+    packTo24Bits(frame);
     char name[64];
     std::snprintf(name, sizeof name, "\\frame-%06lld.png", frame.number);
     const std::string path = folder + name;
@@ -204,31 +216,27 @@ bool captureFrame(HWND window, long long frameNumber, std::string &error)
         error = "the vis window has no client area to capture";
         return false;
     }
-    if ((client.right != copyWidth || client.bottom != copyHeight) && !makeCopy(client.right, client.bottom)) {
+    const long long bytes = 4LL * client.right * client.bottom;
+    EnterCriticalSection(&lock);
+    const int slot = slotForNewFrame(queue, bytes);
+    LeaveCriticalSection(&lock);
+    if (slot < 0) return true;  // dropped from the capture, and counted
+    CapturedFrame &frame = slots[slot];
+    if ((frame.width != client.right || frame.height != client.bottom) && !makeSlot(frame, client.right, client.bottom)) {
         error = "cannot make a bitmap to capture the vis window into";
         return false;
     }
     HDC windowDc = GetDC(window);
-    const BOOL copied = BitBlt(copyDc, 0, 0, copyWidth, copyHeight, windowDc, 0, 0, SRCCOPY);
+    const BOOL copied = BitBlt(frame.dc, 0, 0, frame.width, frame.height, windowDc, 0, 0, SRCCOPY);
     ReleaseDC(window, windowDc);
     GdiFlush();
     if (!copied) {
         error = "cannot copy the vis window";
         return false;
     }
-    const long long bytes = static_cast<long long>(strideOf(copyWidth)) * copyHeight;
-    EnterCriticalSection(&lock);
-    const int slot = slotForNewFrame(queue, bytes);
-    LeaveCriticalSection(&lock);
-    if (slot < 0) return true;  // dropped from the capture, and counted
-    CapturedFrame &frame = slots[slot];
-    frame.pixels.resize(static_cast<size_t>(bytes));
-    std::memcpy(frame.pixels.data(), copyBits, static_cast<size_t>(bytes));
-    frame.width = copyWidth;
-    frame.height = copyHeight;
     frame.number = frameNumber;
     EnterCriticalSection(&lock);
-    frameCopied(queue, bytes);
+    frameCopied(queue, slot, bytes);
     LeaveCriticalSection(&lock);
     SetEvent(frameWaiting);
     return true;
@@ -255,8 +263,7 @@ bool stopCapture(std::string &error)
     }
     if (frameWaiting) CloseHandle(frameWaiting);
     frameWaiting = nullptr;
-    releaseCopy();
-    for (CapturedFrame &frame : slots) std::vector<BYTE>().swap(frame.pixels);
+    for (CapturedFrame &frame : slots) releaseSlot(frame);
     DeleteCriticalSection(&lock);
     if (writeFailed) {
         error = writeError;

@@ -94,11 +94,14 @@ monitor_of_default_output() {
 
 # What the modules run on: the built-in program, the file, or live sound.
 set --
+source=
 if [ -n "$file" ]; then
     set -- "$(windows_path "$file")"
+    source=" on $file"
 elif [ -n "$live" ]; then
     [ -n "$input" ] || input=$(monitor_of_default_output)
     if [ -n "$input" ]; then set -- --input "$input"; else set -- --input; fi
+    source=" on ${input:-the default recording device}"
 fi
 
 if [ -n "$headless" ]; then
@@ -118,7 +121,7 @@ mkdir -p "$program_files/winamp"
 cp assets/vl-vu.bmp "$program_files/winamp/vl-vu.bmp"
 
 if [ -z "$headless" ]; then
-    echo "== running module ${modules:-0}${live:+ on ${input:-the default recording device}}: Esc in the player's window, or closing it, ends the run"
+    echo "== running module ${modules:-0}$source: Esc in the player's window, or closing it, ends the run"
     run --module "${modules:-0}" "$@"
     exit 0
 fi
@@ -144,7 +147,7 @@ for module in ${modules:-0 1}; do
     esac
     frames=$output/$name
     rm -rf "$frames"
-    echo "== $name: $seconds s headless"
+    echo "== $name: $seconds s headless$source"
     run --module "$module" --seconds "$seconds" --mute --stats --capture "$(windows_path "$frames")" "$@"
     count=$(find "$frames" -name 'frame-*.png' | wc -l)
     [ "$count" -gt 0 ] || { echo "demo: no frames were captured" >&2; exit 1; }

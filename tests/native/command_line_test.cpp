@@ -63,6 +63,8 @@ INSTANTIATE_TEST_SUITE_P(
     Lines, CommandLineErrors,
     ::testing::Values(BadLine{"unknown", {"--fast"}, "unknown argument '--fast'"},
                       BadLine{"twoFiles", {"a.mp3", "--wav", "b.wav"}, "one sound file at a time"},
+                      BadLine{"inputAndFile", {"--input", "mic", "a.mp3"}, "do not go together"},
+                      BadLine{"dashedFile", {"-a.mp3"}, "unknown argument '-a.mp3'"},
                       BadLine{"pluginWithoutPath", {"--plugin"}, "--plugin needs a value"},
                       BadLine{"emptyWav", {"--wav", ""}, "--wav needs a value"},
                       BadLine{"moduleWord", {"--module", "two"}, "not 'two'"},
@@ -75,7 +77,8 @@ INSTANTIATE_TEST_SUITE_P(
                       BadLine{"secondsWord", {"--seconds", "ten"}, "not 'ten'"},
                       BadLine{"secondsNan", {"--seconds", "nan"}, "not 'nan'"},
                       BadLine{"secondsTooMany", {"--seconds", "1e9"}, "at most 86400"},
-                      BadLine{"listAndAbout", {"--list", "--about"}, "do not go together"}),
+                      BadLine{"listAndAbout", {"--list", "--about"}, "do not go together"},
+                      BadLine{"listInputsAndList", {"--list-inputs", "--list"}, "do not go together"}),
     [](const ::testing::TestParamInfo<BadLine> &row) { return std::string(row.param.name); });
 
 }  // namespace

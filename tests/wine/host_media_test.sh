@@ -1,14 +1,11 @@
 #!/bin/sh
-# The stand-in player on real sound. Makes one WAV file, has Debian's
-# encoders turn it into MP3, FLAC and Ogg Vorbis, and with --live starts a
-# PulseAudio server of its own whose null sink plays a tone, one second on
-# and one off, so that the sink's monitor has something to record. Then it
-# runs the test program, which plays the files and records the monitor
-# through vishost.exe and reads the needles in the captured frames.
+# The stand-in player on real sound: makes a WAV file, has Debian's encoders
+# turn it into MP3, FLAC and Ogg Vorbis, and with --live starts a PulseAudio
+# server of its own, in a temporary folder, whose null sink plays a tone one
+# second in two; nothing reaches the user's own sound setup. Then it runs the
+# test program, which runs vishost.exe on them.
 #   host_media_test.sh [--live] RUNNER... TEST_PROGRAM
 # RUNNER is how this build runs a Windows program (cmake/wine-run.sh PREFIX).
-# The server, its files and its socket live in a temporary folder and go
-# with it; nothing reaches the user's own sound setup.
 set -eu
 
 live=
@@ -20,11 +17,10 @@ rm -rf "$media"
 mkdir -p "$media"
 cd "$media"
 
-# Two seconds of a 440 Hz tone, 16-bit stereo at 44.1 kHz, rising from
-# -30 dB to 0 dB of 0.8 of full scale on the left and falling from -5 dB to
-# -25 dB on the right: every frame's pair of needles differs from the
-# others', and from the pairs of the channels swapped. The same as 32-bit
-# floats, and the tone for the sink.
+# Two seconds of 440 Hz, 16-bit stereo at 44.1 kHz, rising from -30 dB to 0
+# dB of 0.8 of full scale on the left and falling from -5 dB to -25 dB on
+# the right, so that no two moments, nor the channels swapped, look alike.
+# The same as 32-bit floats, and the tone for the sink.
 perl -e '
     sub wav {
         my ($path, $tag, $bytes, $data) = @_;
@@ -80,8 +76,8 @@ if [ -n "$live" ]; then
     for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
     pactl info >/dev/null 2>&1 || { echo "the test's PulseAudio did not start:" >&2; cat "$server_dir/log" >&2; exit 1; }
     # A client with a short latency keeps the sink's blocks, and so the
-    # monitor's, small; the tone goes round until the test ends.
-    (while paplay --device=vis_sink --latency-msec=20 "$media/tone.wav"; do :; done) &
+    # monitor's, small; the tone goes round until the server ends.
+    (while paplay --device=vis_sink --latency-msec=20 "$media/tone.wav" 2>/dev/null; do :; done) &
     player=$!
     "$@"
 else

@@ -83,7 +83,7 @@ bool readChunks(HMMIO file, MMCKINFO &riff, const std::string &path, SoundSource
         error = "cannot read the samples of '" + path + "'";
         return false;
     }
-    if (size != static_cast<LONG>(data.cksize))
+    if (present < static_cast<LONG>(data.cksize))
         std::printf("vishost: '%s' ends early: %ld of the %lu bytes of sound it declares are there\n", path.c_str(),
                     static_cast<long>(size), static_cast<unsigned long>(data.cksize));
     int bitsPerSample = pcm.bitsPerSample;

@@ -17,12 +17,13 @@ cd "$(dirname "$0")/.."
 
 usage() {
     cat <<'USAGE'
-usage: scripts/demo.sh [--scope] [--headless] [--seconds S] [--output DIR] [FILE | --live [NAME]]
+usage: scripts/demo.sh [--scope] [--headless] [--seconds S] [--output DIR] [FILE | --live | --device NAME]
 
   FILE          play this sound file instead of the built-in program
   --live        show what the desktop plays: the sound server's monitor of
-                the default output (or the recording device whose name
-                contains NAME); nothing is played
+                its default output; nothing is played
+  --device NAME show what the recording device whose name contains NAME
+                hears (vishost --list-inputs lists them)
   --scope       run the oscilloscope instead of the VU meters
                 (headless runs show both unless --scope is given)
   --headless    capture frames under a private Xvfb even when DISPLAY is set
@@ -42,16 +43,14 @@ input=
 while [ $# -gt 0 ]; do
     case $1 in
         --scope) modules=1; shift ;;
-        --live)
-            live=1
-            shift
-            case ${1:-} in -* | '') ;; *) input=$1; shift ;; esac ;;
+        --live) live=1; shift ;;
         --headless) headless=1; shift ;;
-        --seconds | --output)
+        --seconds | --output | --device)
             [ $# -ge 2 ] || { usage >&2; exit 2; }
             case $1 in
                 --seconds) seconds=$2 ;;
                 --output) output=$2 ;;
+                --device) live=1 input=$2 ;;
             esac
             shift 2 ;;
         -h | --help) usage; exit 0 ;;
@@ -63,7 +62,7 @@ while [ $# -gt 0 ]; do
             shift ;;
     esac
 done
-[ -z "$file" ] || [ -z "$live" ] || { echo "demo: a file or --live, not both" >&2; exit 2; }
+[ -z "$file" ] || [ -z "$live" ] || { echo "demo: a file or live sound, not both" >&2; exit 2; }
 [ -n "${DISPLAY:-}" ] || headless=1
 
 scripts/install-deps.sh

@@ -140,8 +140,13 @@ fi
 export WINEPREFIX="$prefix"
 export WINESERVER="$server"
 export WINEDEBUG=-all
-# No crash dialogs, no menu entries, no Mono or Gecko prompts.
-export WINEDLLOVERRIDES="winemenubuilder.exe=d;winedbg.exe=d;mscoree=;mshtml="
+# No crash dialogs, no menu entries, no Mono or Gecko prompts. On a machine
+# without a sound card Wine's ALSA driver has nothing to play to and only
+# prints a screenful of errors, so it is left out there; a sound server
+# (PulseAudio, PipeWire) is reached through Wine's driver for it either way.
+no_alsa=
+ls /dev/snd/pcm* >/dev/null 2>&1 || no_alsa=";winealsa.drv=d"
+export WINEDLLOVERRIDES="winemenubuilder.exe=d;winedbg.exe=d;mscoree=;mshtml=$no_alsa"
 
 if [ -z "${DISPLAY:-}" ]; then
     # shellcheck source=scripts/xvfb.sh

@@ -5,17 +5,22 @@
 #include <cstring>
 
 const char *const hostUsage =
-    "usage: vishost [options]\n"
+    "usage: vishost [options] [FILE]\n"
     "Drives a vis plug-in the way the player does.\n"
+    "  FILE            play a sound file (MP3, FLAC, Ogg Vorbis, WAV, or whatever\n"
+    "                  else the system decodes) instead of the built-in program\n"
+    "  --wav FILE      the same as FILE\n"
+    "  --input [NAME]  visualise a recording device instead: the default one, or\n"
+    "                  the one whose name contains NAME; nothing is played\n"
+    "  --list-inputs   list the recording devices and end\n"
     "  --plugin PATH   the plug-in DLL (default: vlvis003.dll beside vishost.exe)\n"
     "  --list          list the plug-in's modules and end\n"
     "  --about         open the plug-in's About box and end\n"
     "  --module N[,N]  the module(s) to run, in turn on one vis thread (default 0)\n"
-    "  --wav FILE      play a PCM WAV file (8, 16 or 24 bit, mono or stereo)\n"
-    "                  instead of the built-in program\n"
     "  --seconds S     stop each module after S seconds\n"
-    "  --capture DIR   write every rendered frame to DIR as frame-NNNNNN.png\n"
-    "  --stats         print frame rate, frame intervals and CPU per frame\n"
+    "  --capture DIR   write the rendered frames to DIR as frame-NNNNNN.png\n"
+    "  --stats         print frame rate, frame intervals, CPU per frame and\n"
+    "                  the frames the capture dropped\n"
     "  --mute          play nothing; pace by the clock\n"
     "Esc or closing the host window ends the run.\n";
 
@@ -48,6 +53,16 @@ bool parseSeconds(const std::string &text, double &seconds)
     return errno == 0 && *end == '\0' && seconds > 0.0 && seconds <= 86400.0;
 }
 
+bool takeSoundFile(const std::string &path, HostOptions &options, std::string &error)
+{
+    if (!options.soundFile.empty()) {
+        error = "one sound file at a time, not both '" + options.soundFile + "' and '" + path + "'";
+        return false;
+    }
+    options.soundFile = path;
+    return true;
+}
+
 }  // namespace
 
 bool parseCommandLine(int argc, const char *const *argv, HostOptions &options, std::string &error)
@@ -70,7 +85,13 @@ bool parseCommandLine(int argc, const char *const *argv, HostOptions &options, s
                 return false;
             }
         } else if (option == "--wav") {
-            options.wavPath = argv[++i];
+            if (!takeSoundFile(argv[++i], options, error)) return false;
+        } else if (option == "--input") {
+            options.input = true;
+            // The name is optional: a following option is not taken for one.
+            if (i + 1 < argc && argv[i + 1][0] != '-') options.inputName = argv[++i];
+        } else if (option == "--list-inputs") {
+            options.listInputs = true;
         } else if (option == "--seconds") {
             const std::string value = argv[++i];
             if (!parseSeconds(value, options.seconds)) {
@@ -89,13 +110,19 @@ bool parseCommandLine(int argc, const char *const *argv, HostOptions &options, s
             options.mute = true;
         } else if (option == "--help" || option == "-h" || option == "/?") {
             options.help = true;
-        } else {
+        } else if (option.empty() || option[0] == '-') {
             error = "unknown argument '" + option + "' (--help lists the options)";
+            return false;
+        } else if (!takeSoundFile(option, options, error)) {
             return false;
         }
     }
-    if (options.list && options.about) {
-        error = "--list and --about do not go together";
+    if (options.list + options.about + options.listInputs > 1) {
+        error = "--list, --about and --list-inputs do not go together";
+        return false;
+    }
+    if (options.input && !options.soundFile.empty()) {
+        error = "--input and a sound file do not go together: the one is played, the other recorded";
         return false;
     }
     return true;

@@ -7,10 +7,13 @@
 struct HostOptions {
     std::string pluginPath;       // empty: vlvis003.dll beside the host
     std::vector<int> modules{0};  // run in turn on the one vis thread
-    std::string wavPath;          // empty: the built-in program
+    std::string soundFile;        // empty: the built-in program (or live input)
     std::string captureFolder;    // empty: no capture
     double seconds = 0.0;         // per module; 0: until the user or the file ends it
+    bool input = false;           // visualise a recording device instead of playing
+    std::string inputName;        // part of the device's name; empty: the default device
     bool list = false;
+    bool listInputs = false;
     bool about = false;
     bool stats = false;
     bool mute = false;  // pace by the clock even when a sound device exists

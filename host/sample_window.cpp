@@ -1,5 +1,8 @@
 #include "sample_window.h"
 
+#include <cmath>
+#include <cstring>
+
 signed char mostSignificantByte(const unsigned char *sample, int bytesPerSample)
 {
     if (bytesPerSample == 1) return static_cast<signed char>(sample[0] - 128);
@@ -39,12 +42,35 @@ int fillWaveform(const PcmBlock &block, long long frameEnd, signed char waveform
 
 const char *pcmFormatProblem(const PcmFormat &format)
 {
-    if (!format.integerPcm) return "only integer PCM is supported (not compressed or floating-point data)";
+    const bool floats = format.floatingPoint && format.bitsPerSample == 32;
+    if (!format.integerPcm && !floats)
+        return "only integer PCM and 32-bit floating-point samples are supported (not compressed data)";
     if (format.channels < 1 || format.channels > 2) return "only mono and stereo files are supported";
-    if (format.bitsPerSample != 8 && format.bitsPerSample != 16 && format.bitsPerSample != 24)
-        return "only 8-, 16- and 24-bit samples are supported";
+    if (!floats && format.bitsPerSample != 8 && format.bitsPerSample != 16 && format.bitsPerSample != 24)
+        return "only 8-, 16- and 24-bit integer samples are supported";
     if (format.sampleRate < 1 || format.sampleRate > 1000000) return "the sample rate is not between 1 and 1000000 Hz";
     if (format.blockAlign != format.channels * format.bitsPerSample / 8)
         return "the block size does not match the channels and the sample width";
     return nullptr;
+}
+
+long long floatSamplesToPcm16(unsigned char *bytes, long long sampleCount)
+{
+    for (long long i = 0; i < sampleCount; ++i) {
+        float value;
+        std::memcpy(&value, bytes + i * 4, 4);
+        // Written in this order, a NaN fails both tests and stays 0.
+        long scaled = 0;
+        if (value >= 1.0f)
+            scaled = 32767;
+        else if (value <= -1.0f)
+            scaled = -32768;
+        else if (value == value)
+            scaled = std::lround(value * 32768.0f);
+        if (scaled > 32767) scaled = 32767;
+        const unsigned int word = static_cast<unsigned int>(scaled) & 0xFFFF;
+        bytes[i * 2] = static_cast<unsigned char>(word & 0xFF);
+        bytes[i * 2 + 1] = static_cast<unsigned char>(word >> 8);
+    }
+    return sampleCount * 2;
 }

@@ -35,14 +35,22 @@ long long newestFrameEnd(long long playPosition, int latencyMs, int sampleRate);
 // is what the vis gets as channelCount.
 int fillWaveform(const PcmBlock &block, long long frameEnd, signed char waveform[waveformRows][waveformLength]);
 
-// Whether a WAV file's format is one the host plays: integer PCM, 1 or 2
-// channels, 8, 16 or 24 bits, a rate from 1 Hz to 1 MHz, and a block size that
-// matches. Returns null when it is, else what is wrong, for the user.
+// Whether a WAV file's format is one the host plays: integer PCM of 8, 16
+// or 24 bits or 32-bit floating point, 1 or 2 channels, a rate from 1 Hz to
+// 1 MHz, and a block size that matches. Returns null when it is, else what
+// is wrong, for the user.
 struct PcmFormat {
     bool integerPcm;  // format tag PCM, or the extensible tag with the PCM subformat
     int channels;
     long long sampleRate;
     int bitsPerSample;
     int blockAlign;
+    bool floatingPoint = false;  // IEEE float tag, or the extensible tag with that subformat
 };
 const char *pcmFormatProblem(const PcmFormat &format);
+
+// Turns 32-bit little-endian IEEE float samples (full scale at +-1) into
+// 16-bit little-endian integers in place, for the sample path and the
+// sound device alike: rounded, clipped at full scale, NaN as silence.
+// Returns the bytes now used, half of those given.
+long long floatSamplesToPcm16(unsigned char *bytes, long long sampleCount);

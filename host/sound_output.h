@@ -1,4 +1,4 @@
-// The sound the vis draws: the samples (a WAV file or the built-in
+// The sound the vis draws: the samples (a sound file or the built-in
 // program) and the play position, from a sound device when there is one
 // and from the clock when there is none.
 #pragma once
@@ -15,9 +15,16 @@ struct SoundSource {
     int bitsPerSample;
 };
 
-// Reads a PCM WAV file with the multimedia file functions. Returns false
-// with error set when the file cannot be read or is not one the host plays.
-bool loadWavFile(const std::string &path, SoundSource &source, std::string &error);
+// Reads a whole sound file into source: a WAV file as it is, any other
+// kind decoded by the system. A file cut short gives what it has. Returns
+// false with error set, one line for the user, when it gives nothing.
+bool loadSoundFile(const std::string &path, SoundSource &source, std::string &error);
+
+// Reads a WAV file with the multimedia file functions. A file that is not
+// a WAV file at all is left to the decoders; one that is but cannot be
+// played is refused with error set.
+enum class WavFileRead { loaded, notWav, refused };
+WavFileRead loadWavFile(const std::string &path, SoundSource &source, std::string &error);
 
 // The built-in program, looping.
 void makeDemoSource(SoundSource &source);

@@ -5,6 +5,7 @@
 #include "frame_capture.h"
 #include "frame_stats.h"
 #include "host_run.h"
+#include "sound_input.h"
 
 static_assert(waveformLength == visSampleCount && waveformRows == visChannelRows,
               "the sample path fills the records' rows exactly");
@@ -39,7 +40,7 @@ long long processCpu100ns()
     return value(kernel) + value(user);
 }
 
-enum class RunEnd { frames, timeUp, fileEnded, quitMessage, stopRequested, renderEnded, captureFailed };
+enum class RunEnd { frames, timeUp, fileEnded, quitMessage, stopRequested, renderEnded, captureFailed, inputLost };
 
 // Where the time of one module's run went, for --stats.
 struct RunTimes {
@@ -49,6 +50,7 @@ struct RunTimes {
     long long captureTicks = 0;
     long long startTicks = 0, endTicks = 0;
     long long cpuStart = 0, cpuEnd = 0;
+    CaptureCounts captureStart = {}, captureEnd = {};
 };
 
 // Dispatches every message waiting in this thread's queue. Returns false
@@ -126,6 +128,10 @@ void printStats(int index, const VisModule &module, const RunTimes &times)
         if (times.captureTicks) std::printf("capture %.3f ms, ", perFrameMs(times.captureTicks));
         std::printf("host's own %.3f ms\n", perFrameMs(hostOwn));
     }
+    if (times.captureTicks)
+        std::printf("  capture: %lld frames queued for writing, %lld dropped because the writer fell behind\n",
+                    times.captureEnd.queued - times.captureStart.queued,
+                    times.captureEnd.dropped - times.captureStart.dropped);
     std::fflush(stdout);
 }
 
@@ -157,7 +163,14 @@ RunEnd runModule(HostRun &run, int index, VisModule &module, HANDLE timer, long 
 
     if (!soundStarted) {
         // The sound begins with the first picture, so a run always shows the program from its start.
-        const std::string note = startPlayback(run.sound, options.mute);
+        std::string error;
+        if (options.input && !startInput(error)) {
+            reportError(error);
+            run.exitCode = 1;
+            module.quit(&module);
+            return RunEnd::inputLost;
+        }
+        const std::string note = options.input ? std::string() : startPlayback(run.sound, options.mute);
         if (!note.empty()) std::printf("vishost: %s\n", note.c_str());
         soundStarted = true;
     }
@@ -167,6 +180,7 @@ RunEnd runModule(HostRun &run, int index, VisModule &module, HANDLE timer, long 
     const long long runTicks = static_cast<long long>(options.seconds * static_cast<double>(counterFrequency.QuadPart));
     times.startTicks = now();
     times.cpuStart = processCpu100ns();
+    if (!options.captureFolder.empty()) times.captureStart = captureCounts();
     // A periodic timer keeps frames to a fixed schedule without a call per
     // frame; a frame that comes late is followed by one at once, not by a burst.
     const LONG delayMs = module.delayMs > 0 ? module.delayMs : 1;
@@ -188,13 +202,26 @@ RunEnd runModule(HostRun &run, int index, VisModule &module, HANDLE timer, long 
             end = RunEnd::timeUp;
             break;
         }
-        const long long position = playPosition();
-        if (!run.sound.block.loops && position >= run.sound.block.frameCount) {
-            end = RunEnd::fileEnded;
-            break;
+        long long frameEnd;
+        if (options.input) {
+            // The newest sound recorded: nothing lies ahead of it to look at.
+            std::string error;
+            frameEnd = collectInput(error);
+            if (frameEnd < 0) {
+                reportError(error);
+                run.exitCode = 1;
+                end = RunEnd::inputLost;
+                break;
+            }
+        } else {
+            const long long position = playPosition();
+            if (!run.sound.block.loops && position >= run.sound.block.frameCount) {
+                end = RunEnd::fileEnded;
+                break;
+            }
+            frameEnd = newestFrameEnd(position, module.latencyMs, run.sound.sampleRate);
         }
-        module.channelCount = fillWaveform(
-            run.sound.block, newestFrameEnd(position, module.latencyMs, run.sound.sampleRate), module.waveform);
+        module.channelCount = fillWaveform(run.sound.block, frameEnd, module.waveform);
         recordFrame(frameStats, microseconds(frameStart));
 
         const long long renderStart = now();
@@ -206,7 +233,7 @@ RunEnd runModule(HostRun &run, int index, VisModule &module, HANDLE timer, long 
             std::string error;
             if (!visWindow) visWindow = findVisWindow(run.hostWindow);
             const bool captured = visWindow
-                                      ? captureFrame(visWindow, options.captureFolder, frameNumber, error)
+                                      ? captureFrame(visWindow, frameNumber, error)
                                       : (error = "the plug-in made no window owned by the host window", false);
             times.captureTicks += now() - renderEnd;
             if (!captured) {
@@ -227,6 +254,7 @@ RunEnd runModule(HostRun &run, int index, VisModule &module, HANDLE timer, long 
     }
     times.endTicks = now();
     times.cpuEnd = processCpu100ns();
+    if (!options.captureFolder.empty()) times.captureEnd = captureCounts();
     CancelWaitableTimer(timer);
 
     module.quit(&module);
@@ -253,7 +281,7 @@ DWORD WINAPI visThreadMain(void *parameter)
         run.exitCode = 1;
         return 1;
     }
-    if (!run.options.captureFolder.empty() && !startCapture(error)) {
+    if (!run.options.captureFolder.empty() && !startCapture(run.options.captureFolder, error)) {
         reportError(error);
         run.exitCode = 1;
         CloseHandle(timer);
@@ -264,10 +292,13 @@ DWORD WINAPI visThreadMain(void *parameter)
     for (size_t i = 0; i < run.modules.size(); ++i) {
         const RunEnd end = runModule(run, run.options.modules[i], *run.modules[i], timer, frameNumber, soundStarted);
         if (end == RunEnd::stopRequested || end == RunEnd::fileEnded || end == RunEnd::captureFailed ||
-            run.stopRequested)
+            end == RunEnd::inputLost || run.stopRequested)
             break;
     }
-    if (!run.options.captureFolder.empty()) stopCapture();
+    if (!run.options.captureFolder.empty() && !stopCapture(error) && run.exitCode == 0) {
+        reportError(error);
+        run.exitCode = 1;
+    }
     CloseHandle(timer);
     return static_cast<DWORD>(run.exitCode);
 }

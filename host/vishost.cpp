@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "host_run.h"
+#include "sound_input.h"
 
 namespace {
 
@@ -150,6 +151,7 @@ int runModules(HostRun &run)
     pumpUntilEnded(thread);
     CloseHandle(thread);
     stopPlayback();
+    closeInput();
     return run.exitCode;
 }
 
@@ -171,6 +173,10 @@ int main(int argc, char **argv)
         std::fputs(hostUsage, stdout);
         return 0;
     }
+    if (run.options.listInputs) {
+        listInputDevices();
+        return 0;
+    }
     if (run.options.pluginPath.empty()) run.options.pluginPath = besideHost("vlvis003.dll");
     if (!loadPlugin(run, error)) {
         reportError(error);
@@ -182,9 +188,14 @@ int main(int argc, char **argv)
         return exitFailure;
     }
     if (!run.options.about) {
-        if (run.options.wavPath.empty())
+        bool sound = true;
+        if (run.options.input)
+            sound = openInput(run.options.inputName, run.sound, error);
+        else if (!run.options.soundFile.empty())
+            sound = loadSoundFile(run.options.soundFile, run.sound, error);
+        else
             makeDemoSource(run.sound);
-        else if (!loadWavFile(run.options.wavPath, run.sound, error)) {
+        if (!sound) {
             reportError(error);
             return exitFailure;
         }

@@ -16,21 +16,17 @@ unsigned int littleEndian(const unsigned char *bytes, int count)
     return value;
 }
 
-// The PCM subformat of the extensible format tag, as it lies in the file.
-constexpr unsigned char pcmSubformat[16] = {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
-                                            0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+// The extensible format tag's subformats are the plain tags followed by
+// these 14 bytes, as they lie in the file.
+constexpr unsigned char subformatTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
+                                             0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 constexpr unsigned int extensibleTag = 0xFFFE;
+constexpr unsigned int floatTag = 3;  // WAVE_FORMAT_IEEE_FLOAT
 // Large enough for hours of CD-quality stereo; a bigger size is a damaged file.
 constexpr DWORD largestDataChunk = 1u << 30;
 
-bool readFile(HMMIO file, const std::string &path, SoundSource &source, std::string &error)
+bool readChunks(HMMIO file, MMCKINFO &riff, const std::string &path, SoundSource &source, std::string &error)
 {
-    MMCKINFO riff = {};
-    riff.fccType = mmioFOURCC('W', 'A', 'V', 'E');
-    if (mmioDescend(file, &riff, nullptr, MMIO_FINDRIFF) != MMSYSERR_NOERROR) {
-        error = "'" + path + "' is not a WAV file (no RIFF WAVE header)";
-        return false;
-    }
     MMCKINFO format = {};
     format.ckid = mmioFOURCC('f', 'm', 't', ' ');
     if (mmioDescend(file, &format, &riff, MMIO_FINDCHUNK) != MMSYSERR_NOERROR) {
@@ -43,10 +39,12 @@ bool readFile(HMMIO file, const std::string &path, SoundSource &source, std::str
         error = "'" + path + "' has a format chunk that is too short";
         return false;
     }
-    const unsigned int tag = littleEndian(header, 2);
+    unsigned int tag = littleEndian(header, 2);
+    if (tag == extensibleTag && wanted >= 40 && std::memcmp(header + 26, subformatTail, 14) == 0)
+        tag = littleEndian(header + 24, 2);
     PcmFormat pcm;
-    pcm.integerPcm = tag == WAVE_FORMAT_PCM ||
-                     (tag == extensibleTag && wanted >= 40 && std::memcmp(header + 24, pcmSubformat, 16) == 0);
+    pcm.integerPcm = tag == WAVE_FORMAT_PCM;
+    pcm.floatingPoint = tag == floatTag;
     pcm.channels = static_cast<int>(littleEndian(header + 2, 2));
     pcm.sampleRate = littleEndian(header + 4, 4);
     pcm.blockAlign = static_cast<int>(littleEndian(header + 12, 2));
@@ -67,41 +65,58 @@ bool readFile(HMMIO file, const std::string &path, SoundSource &source, std::str
         error = "'" + path + "' declares a data chunk of more than 1 GiB";
         return false;
     }
-    const long long frames = data.cksize / pcm.blockAlign;
+    // A file cut short plays what it has; the declared size alone would
+    // also have the host set aside memory for bytes that are not there.
+    const LONG end = mmioSeek(file, 0, SEEK_END);
+    const LONG present = end < 0 || mmioSeek(file, static_cast<LONG>(data.dwDataOffset), SEEK_SET) < 0
+                             ? 0
+                             : end - static_cast<LONG>(data.dwDataOffset);
+    const LONG wantedBytes = present < static_cast<LONG>(data.cksize) ? present : static_cast<LONG>(data.cksize);
+    const long long frames = wantedBytes > 0 ? wantedBytes / pcm.blockAlign : 0;
+    const LONG size = static_cast<LONG>(frames * pcm.blockAlign);
     if (frames == 0) {
         error = "'" + path + "' holds no samples";
         return false;
     }
-    const LONG size = static_cast<LONG>(frames * pcm.blockAlign);
     source.bytes.assign(static_cast<size_t>(size), 0);
-    const LONG got = mmioRead(file, reinterpret_cast<HPSTR>(source.bytes.data()), size);
-    if (got != size) {
-        char text[128];
-        std::snprintf(text, sizeof text, "' is cut short: its data chunk declares %ld bytes, %ld are there",
-                      static_cast<long>(size), static_cast<long>(got < 0 ? 0 : got));
-        error = "'" + path + text;
+    if (mmioRead(file, reinterpret_cast<HPSTR>(source.bytes.data()), size) != size) {
+        error = "cannot read the samples of '" + path + "'";
         return false;
     }
-    source.block = PcmBlock{source.bytes.data(), frames, pcm.channels, pcm.bitsPerSample / 8, false};
+    if (present < static_cast<LONG>(data.cksize))
+        std::printf("vishost: '%s' ends early: %ld of the %lu bytes of sound it declares are there\n", path.c_str(),
+                    static_cast<long>(size), static_cast<unsigned long>(data.cksize));
+    int bitsPerSample = pcm.bitsPerSample;
+    if (pcm.floatingPoint) {
+        // Played and shown as 16-bit integers: every sound device takes those.
+        source.bytes.resize(static_cast<size_t>(floatSamplesToPcm16(source.bytes.data(), frames * pcm.channels)));
+        bitsPerSample = 16;
+    }
+    source.block = PcmBlock{source.bytes.data(), frames, pcm.channels, bitsPerSample / 8, false};
     source.sampleRate = static_cast<int>(pcm.sampleRate);
-    source.bitsPerSample = pcm.bitsPerSample;
+    source.bitsPerSample = bitsPerSample;
     return true;
+}
+
+WavFileRead readFile(HMMIO file, const std::string &path, SoundSource &source, std::string &error)
+{
+    MMCKINFO riff = {};
+    riff.fccType = mmioFOURCC('W', 'A', 'V', 'E');
+    if (mmioDescend(file, &riff, nullptr, MMIO_FINDRIFF) != MMSYSERR_NOERROR) return WavFileRead::notWav;
+    if (!readChunks(file, riff, path, source, error)) return WavFileRead::refused;
+    return WavFileRead::loaded;
 }
 
 }  // namespace
 
-bool loadWavFile(const std::string &path, SoundSource &source, std::string &error)
+WavFileRead loadWavFile(const std::string &path, SoundSource &source, std::string &error)
 {
-    if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
-        error = "cannot find the WAV file '" + path + "'";
-        return false;
-    }
     HMMIO file = mmioOpenA(const_cast<char *>(path.c_str()), nullptr, MMIO_READ | MMIO_ALLOCBUF | MMIO_DENYWRITE);
     if (!file) {
-        error = "cannot open the WAV file '" + path + "'";
-        return false;
+        error = "cannot open '" + path + "'";
+        return WavFileRead::refused;
     }
-    const bool read = readFile(file, path, source, error);
+    const WavFileRead read = readFile(file, path, source, error);
     mmioClose(file, 0);
     return read;
 }

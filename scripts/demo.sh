@@ -1,7 +1,9 @@
 #!/bin/sh
 # The demo: builds the plug-in and the stand-in player (vishost.exe), puts
 # the committed meter face where the plug-in reads it, and runs the VU
-# meters on the player's built-in program; --scope runs the oscilloscope.
+# meters on the player's built-in program, on a sound file (MP3, FLAC, Ogg
+# Vorbis, WAV) or, with --live, on what the desktop plays; --scope runs the
+# oscilloscope.
 #
 # With a display the windows open for real (Esc or closing the player's
 # window ends the run). Without one, or with --headless, it runs each module
@@ -15,8 +17,13 @@ cd "$(dirname "$0")/.."
 
 usage() {
     cat <<'USAGE'
-usage: scripts/demo.sh [--scope] [--headless] [--seconds S] [--output DIR]
+usage: scripts/demo.sh [--scope] [--headless] [--seconds S] [--output DIR] [FILE | --live | --device NAME]
 
+  FILE          play this sound file instead of the built-in program
+  --live        show what the desktop plays: the sound server's monitor of
+                its default output; nothing is played
+  --device NAME show what the recording device whose name contains NAME
+                hears (vishost --list-inputs lists them)
   --scope       run the oscilloscope instead of the VU meters
                 (headless runs show both unless --scope is given)
   --headless    capture frames under a private Xvfb even when DISPLAY is set
@@ -30,21 +37,32 @@ modules=
 headless=
 seconds=10
 output="demo-output"
+file=
+live=
+input=
 while [ $# -gt 0 ]; do
     case $1 in
         --scope) modules=1; shift ;;
+        --live) live=1; shift ;;
         --headless) headless=1; shift ;;
-        --seconds | --output)
+        --seconds | --output | --device)
             [ $# -ge 2 ] || { usage >&2; exit 2; }
             case $1 in
                 --seconds) seconds=$2 ;;
                 --output) output=$2 ;;
+                --device) live=1 input=$2 ;;
             esac
             shift 2 ;;
         -h | --help) usage; exit 0 ;;
-        *) usage >&2; exit 2 ;;
+        -*) usage >&2; exit 2 ;;
+        *)
+            [ -z "$file" ] || { usage >&2; exit 2; }
+            [ -f "$1" ] || { echo "demo: no file '$1'" >&2; exit 2; }
+            file=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
+            shift ;;
     esac
 done
+[ -z "$file" ] || [ -z "$live" ] || { echo "demo: a file or live sound, not both" >&2; exit 2; }
 [ -n "${DISPLAY:-}" ] || headless=1
 
 scripts/install-deps.sh
@@ -60,6 +78,30 @@ prefix=$demo/wineprefix
 mkdir -p "$demo"
 cp build/win64/vishost.exe build/win64/vlvis003.dll "$demo/"
 run() { cmake/wine-run.sh "$prefix" "$demo/vishost.exe" "$@"; }
+windows_path() { printf 'Z:%s' "$1" | tr / '\134'; }
+
+# The recording device that carries what the desktop plays: the monitor of
+# the sound server's default output, as the server describes it (Wine names
+# the device so). Empty when the server does not say.
+monitor_of_default_output() {
+    command -v pactl >/dev/null 2>&1 || return 0
+    sink=$(LC_ALL=C pactl get-default-sink 2>/dev/null) || return 0
+    LC_ALL=C pactl list sources 2>/dev/null | awk -v source="$sink.monitor" '
+        $1 == "Name:" { mine = $2 == source }
+        mine && $1 == "Description:" { sub(/^[ \t]*Description: /, ""); print; exit }'
+}
+
+# What the modules run on: the built-in program, the file, or live sound.
+set --
+source=
+if [ -n "$file" ]; then
+    set -- "$(windows_path "$file")"
+    source=" on $file"
+elif [ -n "$live" ]; then
+    [ -n "$input" ] || input=$(monitor_of_default_output)
+    if [ -n "$input" ]; then set -- --input "$input"; else set -- --input; fi
+    source=" on ${input:-the default recording device}"
+fi
 
 if [ -n "$headless" ]; then
     . scripts/xvfb.sh
@@ -78,14 +120,25 @@ mkdir -p "$program_files/winamp"
 cp assets/vl-vu.bmp "$program_files/winamp/vl-vu.bmp"
 
 if [ -z "$headless" ]; then
-    echo "== running module ${modules:-0}: Esc in the player's window, or closing it, ends the run"
-    run --module "${modules:-0}"
+    echo "== running module ${modules:-0}$source: Esc in the player's window, or closing it, ends the run"
+    run --module "${modules:-0}" "$@"
     exit 0
 fi
 
+# Every second frame at 20 frames a second keeps the GIF small and on time.
+make_gif() {
+    folder=$1 gif=$2
+    set --
+    i=0
+    for frame in "$folder"/frame-*.png; do
+        [ $((i % 2)) -eq 0 ] && set -- "$@" "$frame"
+        i=$((i + 1))
+    done
+    convert -delay 5 -loop 0 "$@" -layers Optimize "$gif"
+}
+
 mkdir -p "$output"
 output=$(cd "$output" && pwd)
-windows_path() { printf 'Z:%s' "$1" | tr / '\134'; }
 for module in ${modules:-0 1}; do
     case $module in
         0) name=vu-meters still_frame=110 ;;  # 2.75 s: the loud passage
@@ -93,20 +146,15 @@ for module in ${modules:-0 1}; do
     esac
     frames=$output/$name
     rm -rf "$frames"
-    echo "== $name: $seconds s headless"
-    run --module "$module" --seconds "$seconds" --mute --stats --capture "$(windows_path "$frames")"
+    echo "== $name: $seconds s headless$source"
+    run --module "$module" --seconds "$seconds" --mute --stats --capture "$(windows_path "$frames")" "$@"
     count=$(find "$frames" -name 'frame-*.png' | wc -l)
     [ "$count" -gt 0 ] || { echo "demo: no frames were captured" >&2; exit 1; }
-    [ "$still_frame" -lt "$count" ] || still_frame=$((count / 2))
-    cp "$frames/$(printf 'frame-%06d.png' "$still_frame")" "$output/$name.png"
-    # Every second frame at 20 frames a second keeps the GIF small and on time.
-    set --
-    i=0
-    for frame in "$frames"/frame-*.png; do
-        [ $((i % 2)) -eq 0 ] && set -- "$@" "$frame"
-        i=$((i + 1))
-    done
-    convert -delay 5 -loop 0 "$@" -layers Optimize "$output/$name.gif"
+    # A frame the capture had to drop leaves its number out.
+    still=$frames/$(printf 'frame-%06d.png' "$still_frame")
+    [ -f "$still" ] || still=$(find "$frames" -name 'frame-*.png' | sort | sed -n "$((count / 2 + 1))p")
+    cp "$still" "$output/$name.png"
+    make_gif "$frames" "$output/$name.gif"
 done
 
 echo "== done"

@@ -4,14 +4,18 @@
 # As root it runs apt-get; otherwise it prints the exact commands and stops.
 set -eu
 
+# GStreamer's plug-ins decode MP3, FLAC and Ogg Vorbis for the stand-in
+# player under Wine; the encoders and PulseAudio serve its tests.
 packages="cmake make g++ clang libclang-rt-dev
   mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
   wine64 xvfb xauth
   googletest libbenchmark-dev
   pkg-config libcairo2-dev libfreetype-dev libstb-dev fonts-dejavu-core
   nsis p7zip-full zip unzip file imagemagick shellcheck git
-  qemu-system-x86 busybox-static xz-utils"
-packages_i386="wine32:i386"
+  qemu-system-x86 busybox-static xz-utils
+  gstreamer1.0-plugins-base gstreamer1.0-plugins-good
+  lame flac vorbis-tools pulseaudio pulseaudio-utils"
+packages_i386="wine32:i386 gstreamer1.0-plugins-base:i386 gstreamer1.0-plugins-good:i386"
 
 missing=
 for package in $packages $packages_i386; do

@@ -19,7 +19,7 @@ TEST(CommandLine, DefaultsRunModuleZeroOfTheDllBesideTheHost)
     ASSERT_TRUE(parse({}, options, error)) << error;
     EXPECT_TRUE(options.pluginPath.empty());
     EXPECT_EQ(options.modules, std::vector<int>{0});
-    EXPECT_TRUE(options.wavPath.empty());
+    EXPECT_TRUE(options.soundFile.empty());
     EXPECT_TRUE(options.captureFolder.empty());
     EXPECT_EQ(options.seconds, 0.0);
     EXPECT_FALSE(options.list || options.about || options.stats || options.mute || options.help);
@@ -35,7 +35,7 @@ TEST(CommandLine, EveryOptionIsRead)
         << error;
     EXPECT_EQ(options.pluginPath, "c:\\x\\p.dll");
     EXPECT_EQ(options.modules, (std::vector<int>{1, 0, 1}));
-    EXPECT_EQ(options.wavPath, "a b.wav");
+    EXPECT_EQ(options.soundFile, "a b.wav");
     EXPECT_EQ(options.seconds, 2.5);
     EXPECT_EQ(options.captureFolder, "out");
     EXPECT_TRUE(options.stats);
@@ -62,7 +62,9 @@ TEST_P(CommandLineErrors, AreRefusedWithAReason)
 INSTANTIATE_TEST_SUITE_P(
     Lines, CommandLineErrors,
     ::testing::Values(BadLine{"unknown", {"--fast"}, "unknown argument '--fast'"},
-                      BadLine{"stray", {"file.dll"}, "unknown argument 'file.dll'"},
+                      BadLine{"twoFiles", {"a.mp3", "--wav", "b.wav"}, "one sound file at a time"},
+                      BadLine{"inputAndFile", {"--input", "mic", "a.mp3"}, "do not go together"},
+                      BadLine{"dashedFile", {"-a.mp3"}, "unknown argument '-a.mp3'"},
                       BadLine{"pluginWithoutPath", {"--plugin"}, "--plugin needs a value"},
                       BadLine{"emptyWav", {"--wav", ""}, "--wav needs a value"},
                       BadLine{"moduleWord", {"--module", "two"}, "not 'two'"},
@@ -75,7 +77,8 @@ INSTANTIATE_TEST_SUITE_P(
                       BadLine{"secondsWord", {"--seconds", "ten"}, "not 'ten'"},
                       BadLine{"secondsNan", {"--seconds", "nan"}, "not 'nan'"},
                       BadLine{"secondsTooMany", {"--seconds", "1e9"}, "at most 86400"},
-                      BadLine{"listAndAbout", {"--list", "--about"}, "do not go together"}),
+                      BadLine{"listAndAbout", {"--list", "--about"}, "do not go together"},
+                      BadLine{"listInputsAndList", {"--list-inputs", "--list"}, "do not go together"}),
     [](const ::testing::TestParamInfo<BadLine> &row) { return std::string(row.param.name); });
 
 }  // namespace

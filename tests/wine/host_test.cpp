@@ -1,9 +1,8 @@
 // The stand-in player, vishost.exe, run as its own process the way a user
 // runs it: first against a fake plug-in that records every call, then
 // against the built plug-in.
+#include "host_runs.h"
 #include "wine_support.h"
-
-#include <wincodec.h>
 
 #include <gtest/gtest.h>
 
@@ -18,67 +17,6 @@
 #include <vector>
 
 namespace {
-
-struct HostResult {
-    DWORD exitCode = 0xFFFFFFFF;
-    std::string out, err;
-};
-
-std::string readWhole(const std::string &path)
-{
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-HANDLE inheritableFile(const std::string &path)
-{
-    SECURITY_ATTRIBUTES security = {sizeof security, nullptr, TRUE};
-    return CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &security, CREATE_ALWAYS, 0, nullptr);
-}
-
-// Runs vishost.exe from the build folder with the given arguments; its
-// output goes to files in folder.
-HostResult runHost(const std::string &folder, const std::string &arguments)
-{
-    HostResult result;
-    const std::string outPath = folder + "host-out.txt", errPath = folder + "host-err.txt";
-    HANDLE out = inheritableFile(outPath), err = inheritableFile(errPath);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = out;
-    startup.hStdError = err;
-    std::string line = "\"" + exeFolder() + "vishost.exe\" " + arguments;
-    PROCESS_INFORMATION process = {};
-    const BOOL started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(),
-                                        &startup, &process);
-    CloseHandle(out);
-    CloseHandle(err);
-    if (!started) {
-        result.err = "CreateProcess failed with error " + std::to_string(GetLastError());
-        return result;
-    }
-    // Far above any run here; a host that hangs fails instead of stalling the suite.
-    if (WaitForSingleObject(process.hProcess, 60000) != WAIT_OBJECT_0) {
-        TerminateProcess(process.hProcess, 99);
-        WaitForSingleObject(process.hProcess, 5000);
-        result.err = "the host did not end within 60 s\n";
-    }
-    GetExitCodeProcess(process.hProcess, &result.exitCode);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    result.out = readWhole(outPath);
-    result.err += readWhole(errPath);
-    return result;
-}
-
-std::string quoted(const std::string &text)
-{
-    return "\"" + text + "\"";
-}
 
 // One line of the fake plug-in's log: call=... and further key=value pairs.
 using LogLine = std::map<std::string, std::string>;
@@ -154,56 +92,6 @@ long rampSample(int frame, int channel)
     return static_cast<long>(high << 24 | 0x5A3C1Eul);
 }
 
-struct Picture {
-    UINT width = 0, height = 0;
-    std::vector<BYTE> bgr;  // rows of width x 3 bytes, top row first
-    const BYTE *pixel(UINT x, UINT y) const { return &bgr[(y * width + x) * 3]; }
-};
-
-bool readPng(const std::string &path, Picture &picture)
-{
-    // The thread's COM state is put back afterwards: the other tests in
-    // this process run message boxes on it.
-    const bool com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
-    IWICImagingFactory *factory = nullptr;
-    IWICBitmapDecoder *decoder = nullptr;
-    IWICBitmapFrameDecode *frame = nullptr;
-    IWICBitmapSource *converted = nullptr;
-    wchar_t widePath[MAX_PATH];
-    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, widePath, MAX_PATH);
-    bool read = SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                                           IID_IWICImagingFactory, reinterpret_cast<void **>(&factory))) &&
-                SUCCEEDED(factory->CreateDecoderFromFilename(widePath, nullptr, GENERIC_READ,
-                                                             WICDecodeMetadataCacheOnDemand, &decoder)) &&
-                SUCCEEDED(decoder->GetFrame(0, &frame)) && SUCCEEDED(frame->GetSize(&picture.width, &picture.height)) &&
-                SUCCEEDED(WICConvertBitmapSource(GUID_WICPixelFormat24bppBGR, frame, &converted));
-    if (read) {
-        picture.bgr.resize(picture.width * picture.height * 3);
-        read = SUCCEEDED(converted->CopyPixels(nullptr, picture.width * 3, static_cast<UINT>(picture.bgr.size()),
-                                               picture.bgr.data()));
-    }
-    if (converted) converted->Release();
-    if (frame) frame->Release();
-    if (decoder) decoder->Release();
-    if (factory) factory->Release();
-    if (com) CoUninitialize();
-    return read;
-}
-
-std::string framePath(const std::string &folder, int number)
-{
-    char name[32];
-    std::snprintf(name, sizeof name, "frame-%06d.png", number);
-    return folder + name;
-}
-
-int countFrames(const std::string &folder)
-{
-    int count = 0;
-    while (GetFileAttributesA(framePath(folder, count).c_str()) != INVALID_FILE_ATTRIBUTES) ++count;
-    return count;
-}
-
 // ---------------------------------------------------------------------------
 // Against the fake plug-in
 
@@ -273,7 +161,7 @@ TEST_F(HostWithFake, RunsModulesInTurnOnOneThreadAndCapturesEveryFrame)
     const std::string frames = folder + "frames\\";
     ASSERT_EQ(countFrames(frames), firstRun + secondRun) << "one picture per render, numbered across both runs";
     for (int n : {0, firstRun - 1, firstRun, firstRun + secondRun - 1}) {
-        Picture picture;
+        HostFrame picture;
         ASSERT_TRUE(readPng(framePath(frames, n), picture)) << n;
         EXPECT_EQ(picture.width, 64u);
         EXPECT_EQ(picture.height, 32u);
@@ -391,18 +279,18 @@ TEST_F(HostWithFake, BrokenOrUnsupportedWavIsAClearError)
     const auto silence = [](int, int) { return 0L; };
     const BadWav rows[] = {
         {"garbage", [](const std::string &path) { std::ofstream(path) << "this is not a sound file at all"; },
-         "is not a WAV file"},
-        {"float", [&](const std::string &path) { writeWav(path, 8000, 2, 32, 100, silence, 3); },
-         "only integer PCM"},
+         "is not a sound file the system can decode"},
+        {"three channels", [&](const std::string &path) { writeWav(path, 8000, 3, 16, 100, silence); },
+         "only mono and stereo"},
         {"32-bit", [&](const std::string &path) { writeWav(path, 8000, 2, 32, 100, silence); }, "only 8-, 16- and 24-bit"},
-        {"cut short",
+        {"cut in its header",
          [&](const std::string &path) {
              writeWav(path, 8000, 2, 16, 1000, silence);
              std::string bytes = readWhole(path);
-             std::ofstream(path, std::ios::binary).write(bytes.data(), 1000);
+             std::ofstream(path, std::ios::binary).write(bytes.data(), 30);
          },
-         "is cut short"},
-        {"missing", [](const std::string &) {}, "cannot find the WAV file"},
+         "format chunk that is too short"},
+        {"missing", [](const std::string &) {}, "cannot find the sound file"},
     };
     for (const BadWav &row : rows) {
         const std::string path = folder + "bad.wav";
@@ -428,27 +316,6 @@ protected:
     std::string folder;
 };
 
-// The needle of the meter whose pivot is at x pivotX, as an angle in degrees
-// from the left horizontal (the meter's own scale: 20.5 at rest, 90 upright),
-// averaged over its pure black pixels; the face itself has none, and the
-// outline and divider are left out. Negative when no needle shows.
-double needleAngle(const Picture &picture, double pivotX, UINT fromColumn, UINT toColumn)
-{
-    const double pi = 3.14159265358979;
-    double sum = 0;
-    int count = 0;
-    for (UINT y = 1; y + 1 < picture.height; ++y)
-        for (UINT x = fromColumn; x <= toColumn; ++x) {
-            const BYTE *p = picture.pixel(x, y);
-            if (p[0] | p[1] | p[2]) continue;
-            const double dx = pivotX - x, dy = 65.0 - y;
-            if (dx * dx + dy * dy < 100) continue;  // too close to the pivot to tell the direction
-            sum += std::atan2(dy, dx) * 180 / pi;
-            ++count;
-        }
-    return count ? sum / count : -1;
-}
-
 TEST_F(HostWithPlugin, RunsTheVuMetersOnTheBuiltInProgram)
 {
     PlacedFace face(readWhole(exeFolder() + "vl-vu.bmp"));
@@ -466,7 +333,7 @@ TEST_F(HostWithPlugin, RunsTheVuMetersOnTheBuiltInProgram)
     enum Stage { rest, quiet, loud };
     Stage stage[2] = {rest, rest};
     for (int n = 0; n < count; ++n) {
-        Picture picture;
+        HostFrame picture;
         ASSERT_TRUE(readPng(framePath(frames, n), picture)) << n;
         ASSERT_EQ(picture.width, 275u) << n;
         ASSERT_EQ(picture.height, 75u) << n;
@@ -497,7 +364,7 @@ TEST_F(HostWithPlugin, RunsTheOscilloscopeAfterTheVuMeters)
     const int count = countFrames(frames);
     int vuFrames = 0;
     for (int n = 0; n < count; ++n) {
-        Picture picture;
+        HostFrame picture;
         ASSERT_TRUE(readPng(framePath(frames, n), picture)) << n;
         if (picture.width == 275u && picture.height == 75u && vuFrames == n) {
             ++vuFrames;

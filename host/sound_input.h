@@ -1,0 +1,28 @@
+// Live input: a recording device through waveIn. Small buffers, handed
+// back as soon as the vis thread has moved their sound into the ring, keep
+// the vis within a few tens of milliseconds of the sound.
+#pragma once
+
+#include <string>
+
+#include "sound_output.h"
+
+// Prints the recording devices, one a line, or that there are none.
+void listInputDevices();
+
+// Opens the recording device whose name contains name (the default device
+// when it is empty) for 16-bit sound at 44.1 kHz, stereo or else mono.
+// source then reads from the ring the sound goes into. Returns false with
+// error set, one line for the user.
+bool openInput(const std::string &name, SoundSource &source, std::string &error);
+
+// Starts recording; from then on the vis thread calls collectInput.
+bool startInput(std::string &error);
+
+// Moves what was recorded since the last call into the ring and hands the
+// buffers back to the device. Returns the frames recorded so far, or -1
+// with error set when nothing has come for a second: the device went away
+// or stopped.
+long long collectInput(std::string &error);
+
+void closeInput();

@@ -1,0 +1,128 @@
+// The stand-in player on real sound, as host_media_test.sh sets it up:
+// files Debian's encoders made from one WAV file, and live input from the
+// script's own sound server. Each case runs the VU meters through
+// vishost.exe and reads the needles in the frames it captured.
+#include "host_runs.h"
+#include "wine_support.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+struct NeedleRun {
+    HostResult result;
+    std::vector<NeedleAngles> needles;  // of every frame up to the first missing one
+};
+
+NeedleRun runMeters(const std::string &name, const std::string &arguments)
+{
+    PlacedFace face(readWhole(exeFolder() + "vl-vu.bmp"));
+    const std::string folder = scratchFolder("host_media_" + name);
+    CopyFileA((exeFolder() + "vlvis003.dll").c_str(), (folder + "vlvis003.dll").c_str(), FALSE);
+    NeedleRun run;
+    run.result = runHost(folder, "--plugin " + quoted(folder + "vlvis003.dll") + " --stats --capture " +
+                                     quoted(folder + "frames") + " " + arguments);
+    HostFrame picture;
+    for (int n = 0; readPng(framePath(folder + "frames\\", n), picture); ++n) run.needles.push_back(needleAngles(picture));
+    return run;
+}
+
+std::string madeFile(const char *name)
+{
+    return quoted(exeFolder() + "host_media\\" + name);
+}
+
+// How far, in degrees, a pair of needles lies from the path that a run's
+// pairs trace, taken as straight between its frames.
+double distanceFromPath(const NeedleAngles &at, const std::vector<NeedleAngles> &path, size_t from)
+{
+    double closest = 360;
+    for (size_t m = from; m + 3 < path.size(); ++m) {
+        const double x = path[m].left, y = path[m].right;
+        const double dx = path[m + 1].left - x, dy = path[m + 1].right - y;
+        const double along = dx || dy ? ((at.left - x) * dx + (at.right - y) * dy) / (dx * dx + dy * dy) : 0;
+        const double t = std::max(0.0, std::min(1.0, along));
+        closest = std::min(closest, std::hypot(at.left - x - t * dx, at.right - y - t * dy));
+    }
+    return closest;
+}
+
+TEST(HostOnRealFiles, NeedlesFollowTheWavFilesWhateverTheEncoding)
+{
+    const NeedleRun wav = runMeters("wav", "--mute " + madeFile("sweep.wav"));
+    ASSERT_EQ(wav.result.exitCode, 0u) << wav.result.out << wav.result.err;
+    ASSERT_GE(wav.needles.size(), 40u) << "2 s at 40 frames a second is 80";
+    char counted[80];
+    std::snprintf(counted, sizeof counted, "%d frames queued for writing, 0 dropped", int(wav.needles.size()));
+    EXPECT_NE(wav.result.out.find(counted), std::string::npos) << "every frame written:\n" << wav.result.out;
+    // From a quarter of the way to three quarters the left channel rises by
+    // 15 dB, 42 degrees, the right falls by 10 dB, 28.
+    const NeedleAngles early = wav.needles[wav.needles.size() / 4], late = wav.needles[wav.needles.size() * 3 / 4];
+    EXPECT_GT(late.left - early.left, 30);
+    EXPECT_GT(early.right - late.right, 20);
+
+    // Lossy coding moves a level by a fraction of a decibel (2.8 degrees
+    // each). Two runs' frames fall at different moments, the more so on a
+    // busy machine, so each pair of needles is compared with the path the
+    // WAV run's pairs trace; no two moments of the sweep lie together on it.
+    const struct {
+        const char *file;
+        double tolerance;  // degrees
+        double seconds;    // of sound
+    } rows[] = {{"sweep.flac", 2.5, 2}, {"sweep-float.wav", 2.5, 2}, {"sweep.mp3", 4, 2}, {"sweep.ogg", 4, 2},
+                {"cut.mp3", 4, 1}};  // half the file: what comes before the cut plays
+    for (const auto &row : rows) {
+        const NeedleRun run = runMeters(row.file, "--mute --wav " + madeFile(row.file));
+        ASSERT_EQ(run.result.exitCode, 0u) << row.file << ": " << run.result.out << run.result.err;
+        // As long as the sound, and longer only when the last frames come late.
+        const size_t at = run.result.out.find(" frames in ");
+        const double seconds = at == std::string::npos ? 0 : std::atof(run.result.out.c_str() + at + 11);
+        EXPECT_GE(seconds, row.seconds - 0.15) << row.file << ": " << run.result.out;
+        EXPECT_LE(seconds, row.seconds + 1) << row.file << ": " << run.result.out;
+        // Past the needles' rise from rest, and short of the frames that
+        // look beyond the end of the sound.
+        double largest = 0;
+        for (size_t n = 20; n + 4 < run.needles.size(); ++n)
+            largest = std::max(largest, distanceFromPath(run.needles[n], wav.needles, 16));
+        EXPECT_LE(largest, row.tolerance) << row.file;
+        std::printf("%s: needles within %.2f degrees of the WAV file's\n", row.file, largest);
+    }
+}
+
+TEST(HostOnRealFiles, FileThatIsNotSoundIsAOneLineError)
+{
+    for (const char *file : {"random.flac", "text.mp3"}) {
+        const NeedleRun run = runMeters("bad", madeFile(file));
+        EXPECT_EQ(run.result.exitCode, 1u) << file << ": " << run.result.out << run.result.err;
+        EXPECT_NE(run.result.err.find(file), std::string::npos) << run.result.err;
+        EXPECT_EQ(run.result.err.find('\n'), run.result.err.size() - 1) << "one line: " << run.result.err;
+        EXPECT_TRUE(run.needles.empty()) << file;
+    }
+}
+
+// The script's server plays a tone one second in two into its null sink,
+// whose monitor the host records.
+TEST(HostLiveInput, NeedlesRiseWithTheToneAndRestAfterIt)
+{
+    ASSERT_NE(std::getenv("PULSE_SERVER"), nullptr) << "host_media_test.sh --live starts the sound server";
+    const NeedleRun run = runMeters("live", "--input \"Null Output\" --seconds 3");
+    ASSERT_EQ(run.result.exitCode, 0u) << run.result.out << run.result.err;
+    // At rest on silence (20.5 degrees), far up for the tone (+8 VU, about
+    // 135 degrees); 3 s hold a rise and after it a second of silence, 40
+    // frames, fewer on a busy machine.
+    bool risen = false;
+    int restingAfterRise = 0;
+    for (const NeedleAngles &needles : run.needles) {
+        risen = risen || (needles.left > 110 && needles.right > 110);
+        restingAfterRise += risen && needles.left < 25 && needles.right < 25;
+    }
+    EXPECT_TRUE(risen);
+    EXPECT_GE(restingAfterRise, 10);
+}
+
+}  // namespace

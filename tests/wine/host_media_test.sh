@@ -1,0 +1,90 @@
+#!/bin/sh
+# The stand-in player on real sound: makes a WAV file, has Debian's encoders
+# turn it into MP3, FLAC and Ogg Vorbis, and starts a PulseAudio server of
+# its own, in a temporary folder, whose null sink plays a tone one second in
+# two; nothing reaches the user's own sound setup. Then it runs the test
+# program, which runs vishost.exe on them.
+#   host_media_test.sh RUNNER... TEST_PROGRAM
+# RUNNER is how this build runs a Windows program (cmake/wine-run.sh
+# [--win32] PREFIX). A program run in the qemu guest cannot reach the
+# server, so there the live input is left out, and the output says so.
+set -eu
+
+[ $# -ge 2 ] || { echo "usage: host_media_test.sh RUNNER... TEST_PROGRAM" >&2; exit 2; }
+live=1
+if [ "$2" = --win32 ]; then
+    case $("$1" --win32 --way) in *guest*) live= ;; esac
+fi
+for program; do :; done
+media=$(cd "$(dirname "$program")" && pwd)/host_media
+rm -rf "$media"
+mkdir -p "$media"
+cd "$media"
+
+# Two seconds of 440 Hz, 16-bit stereo at 44.1 kHz, rising from -30 dB to 0
+# dB of 0.8 of full scale on the left and falling from -5 dB to -25 dB on
+# the right, so that no two moments, nor the channels swapped, look alike.
+# The same as 32-bit floats, and the tone for the sink.
+perl -e '
+    sub wav {
+        my ($path, $tag, $bytes, $data) = @_;
+        open my $file, ">:raw", $path or die "$path: $!";
+        print $file "RIFF", pack("V", 36 + length $data), "WAVEfmt ",
+            pack("VvvVVvv", 16, $tag, 2, 44100, 44100 * 2 * $bytes, 2 * $bytes, 8 * $bytes),
+            "data", pack("V", length $data), $data;
+    }
+    my ($integers, $floats, $tone) = ("", "", "");
+    for my $i (0 .. 2 * 44100 - 1) {
+        my $t = $i / 44100;
+        my $sine = 0.8 * sin(2 * 3.14159265358979 * 440 * $t);
+        my ($left, $right) = ($sine * 10 ** ((15 * $t - 30) / 20), $sine * 10 ** ((-5 - 10 * $t) / 20));
+        $integers .= pack("s<s<", int($left * 32767), int($right * 32767));
+        $floats .= pack("f<f<", $left, $right);
+        my $beep = $i < 44100 ? int(0.5 * 32767 * sin(2 * 3.14159265358979 * 440 * $t)) : 0;
+        $tone .= pack("s<s<", $beep, $beep);
+    }
+    wav("sweep.wav", 1, 2, $integers);
+    wav("sweep-float.wav", 3, 4, $floats);
+    wav("tone.wav", 1, 2, $tone);
+'
+lame --quiet sweep.wav sweep.mp3
+flac --silent sweep.wav -o sweep.flac
+oggenc --quiet sweep.wav -o sweep.ogg
+# Cut off part way through a frame, as an interrupted download is.
+head -c "$(($(wc -c <sweep.mp3) / 2 + 77))" sweep.mp3 >cut.mp3
+head -c 65536 /dev/urandom >random.flac
+echo "a text file, not sound" >text.mp3
+cd - >/dev/null
+
+server=
+player=
+server_dir=
+stop_server() {
+    [ -n "$player" ] && kill "$player" 2>/dev/null
+    [ -n "$server" ] && kill "$server" 2>/dev/null && wait "$server" 2>/dev/null
+    [ -n "$server_dir" ] && rm -rf "$server_dir"
+    return 0
+}
+trap stop_server EXIT
+trap 'exit 130' INT TERM
+
+if [ -n "$live" ]; then
+    # A socket path must stay short, whatever the build folder's depth.
+    server_dir=$(mktemp -d)
+    export PULSE_SERVER="unix:$server_dir/pulse.sock" PULSE_COOKIE="$server_dir/cookie"
+    export PULSE_RUNTIME_PATH="$server_dir" XDG_RUNTIME_DIR="$server_dir"
+    HOME=$server_dir pulseaudio -n --daemonize=no --exit-idle-time=-1 --enable-memfd=no \
+        -L "module-native-protocol-unix socket=$server_dir/pulse.sock auth-anonymous=1" \
+        -L "module-null-sink sink_name=vis_sink rate=44100 channels=2" >"$server_dir/log" 2>&1 &
+    server=$!
+    for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+    pactl info >/dev/null 2>&1 || { echo "the test's PulseAudio did not start:" >&2; cat "$server_dir/log" >&2; exit 1; }
+    # A client with a short latency keeps the sink's blocks, and so the
+    # monitor's, small; the tone goes round until the server ends.
+    (while paplay --device=vis_sink --latency-msec=20 "$media/tone.wav" 2>/dev/null; do :; done) &
+    player=$!
+    "$@"
+else
+    echo "host_media_test: live input left out: 32-bit programs run in the qemu guest here, out of the sound server's reach"
+    "$@" --gtest_filter=-HostLiveInput.*
+fi

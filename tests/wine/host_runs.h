@@ -1,0 +1,49 @@
+// What the tests of the stand-in player share: running vishost.exe as its
+// own process, reading back the frames it captured, and reading the VU
+// meters' needles in them.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+struct HostResult {
+    DWORD exitCode = 0xFFFFFFFF;
+    std::string out, err;
+};
+
+std::string readWhole(const std::string &path);
+
+std::string quoted(const std::string &text);
+
+// Runs vishost.exe from the build folder with the given arguments; its
+// output goes to files in folder.
+HostResult runHost(const std::string &folder, const std::string &arguments);
+
+// A captured frame read back from its PNG file.
+struct HostFrame {
+    UINT width = 0, height = 0;
+    std::vector<BYTE> bgr;  // rows of width x 3 bytes, top row first
+    const BYTE *pixel(UINT x, UINT y) const { return &bgr[(y * width + x) * 3]; }
+};
+
+bool readPng(const std::string &path, HostFrame &picture);
+
+// folder\frame-NNNNNN.png, as the host names its captured frames.
+std::string framePath(const std::string &folder, int number);
+
+// The frames numbered from 0 without a gap.
+int countFrames(const std::string &folder);
+
+// The needle of the meter whose pivot is at x pivotX, as an angle in degrees
+// from the left horizontal (the meter's own scale: 20.5 at rest, 90 upright),
+// averaged over its pure black pixels; the face itself has none, and the
+// outline and divider are left out. Negative when no needle shows.
+double needleAngle(const HostFrame &picture, double pivotX, UINT fromColumn, UINT toColumn);
+
+// Both needles of a VU frame, left then right.
+struct NeedleAngles {
+    double left, right;
+};
+NeedleAngles needleAngles(const HostFrame &picture);

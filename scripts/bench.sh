@@ -60,7 +60,7 @@ pace() {
         rm -rf "$bench/frames"
         uptime
         cmake/wine-run.sh "$bench/wineprefix" "$bench/vishost.exe" --module "$module" --seconds "$seconds" \
-            --mute --stats --capture 'Z:'"$(echo "$bench/frames" | tr / '\\')"
+            --mute --stats --capture 'Z:'"$(echo "$bench/frames" | tr / '\134')"
     done
     rm -rf "$bench/frames"
 }

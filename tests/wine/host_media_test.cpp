@@ -27,7 +27,7 @@ NeedleRun runMeters(const std::string &name, const std::string &arguments)
     NeedleRun run;
     run.result = runHost(folder, "--plugin " + quoted(folder + "vlvis003.dll") + " --stats --capture " +
                                      quoted(folder + "frames") + " " + arguments);
-    HostFrame picture;
+    Picture picture;
     for (int n = 0; readPng(framePath(folder + "frames\\", n), picture); ++n) run.needles.push_back(needleAngles(picture));
     return run;
 }

@@ -63,7 +63,7 @@ std::string quoted(const std::string &text)
     return "\"" + text + "\"";
 }
 
-bool readPng(const std::string &path, HostFrame &picture)
+bool readPng(const std::string &path, Picture &picture)
 {
     // The thread's COM state is put back afterwards: the other tests in
     // this process run message boxes on it.
@@ -72,18 +72,21 @@ bool readPng(const std::string &path, HostFrame &picture)
     IWICBitmapDecoder *decoder = nullptr;
     IWICBitmapFrameDecode *frame = nullptr;
     IWICBitmapSource *converted = nullptr;
+    UINT width = 0, height = 0;
     wchar_t widePath[MAX_PATH];
     MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, widePath, MAX_PATH);
     bool read = SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
                                            IID_IWICImagingFactory, reinterpret_cast<void **>(&factory))) &&
                 SUCCEEDED(factory->CreateDecoderFromFilename(widePath, nullptr, GENERIC_READ,
                                                              WICDecodeMetadataCacheOnDemand, &decoder)) &&
-                SUCCEEDED(decoder->GetFrame(0, &frame)) && SUCCEEDED(frame->GetSize(&picture.width, &picture.height)) &&
-                SUCCEEDED(WICConvertBitmapSource(GUID_WICPixelFormat24bppBGR, frame, &converted));
+                SUCCEEDED(decoder->GetFrame(0, &frame)) && SUCCEEDED(frame->GetSize(&width, &height)) &&
+                SUCCEEDED(WICConvertBitmapSource(GUID_WICPixelFormat32bppBGR, frame, &converted));
     if (read) {
-        picture.bgr.resize(picture.width * picture.height * 3);
-        read = SUCCEEDED(converted->CopyPixels(nullptr, picture.width * 3, static_cast<UINT>(picture.bgr.size()),
-                                               picture.bgr.data()));
+        // Blue, green, red and a spare byte: 0x00RRGGBB once the spare is cleared.
+        picture = Picture(static_cast<int>(width), static_cast<int>(height), 0);
+        read = SUCCEEDED(converted->CopyPixels(nullptr, width * 4, static_cast<UINT>(picture.pixels.size() * 4),
+                                               reinterpret_cast<BYTE *>(picture.pixels.data())));
+        for (std::uint32_t &pixel : picture.pixels) pixel &= 0xFFFFFF;
     }
     if (converted) converted->Release();
     if (frame) frame->Release();
@@ -107,15 +110,14 @@ int countFrames(const std::string &folder)
     return count;
 }
 
-double needleAngle(const HostFrame &picture, double pivotX, UINT fromColumn, UINT toColumn)
+double needleAngle(const Picture &picture, double pivotX, int fromColumn, int toColumn)
 {
     const double pi = 3.14159265358979;
     double sum = 0;
     int count = 0;
-    for (UINT y = 1; y + 1 < picture.height; ++y)
-        for (UINT x = fromColumn; x <= toColumn; ++x) {
-            const BYTE *p = picture.pixel(x, y);
-            if (p[0] | p[1] | p[2]) continue;
+    for (int y = 1; y + 1 < picture.height; ++y)
+        for (int x = fromColumn; x <= toColumn; ++x) {
+            if (picture.at(x, y) != black) continue;
             const double dx = pivotX - x, dy = 65.0 - y;
             if (dx * dx + dy * dy < 100) continue;  // too close to the pivot to tell the direction
             sum += std::atan2(dy, dx) * 180 / pi;
@@ -125,7 +127,7 @@ double needleAngle(const HostFrame &picture, double pivotX, UINT fromColumn, UIN
 }
 
 
-NeedleAngles needleAngles(const HostFrame &picture)
+NeedleAngles needleAngles(const Picture &picture)
 {
     return {needleAngle(picture, 68.5, 1, 136), needleAngle(picture, 206.5, 138, 273)};
 }

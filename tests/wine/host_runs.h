@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "frame_pictures.h"
+
 struct HostResult {
     DWORD exitCode = 0xFFFFFFFF;
     std::string out, err;
@@ -22,13 +24,7 @@ std::string quoted(const std::string &text);
 HostResult runHost(const std::string &folder, const std::string &arguments);
 
 // A captured frame read back from its PNG file.
-struct HostFrame {
-    UINT width = 0, height = 0;
-    std::vector<BYTE> bgr;  // rows of width x 3 bytes, top row first
-    const BYTE *pixel(UINT x, UINT y) const { return &bgr[(y * width + x) * 3]; }
-};
-
-bool readPng(const std::string &path, HostFrame &picture);
+bool readPng(const std::string &path, Picture &picture);
 
 // folder\frame-NNNNNN.png, as the host names its captured frames.
 std::string framePath(const std::string &folder, int number);
@@ -40,10 +36,10 @@ int countFrames(const std::string &folder);
 // from the left horizontal (the meter's own scale: 20.5 at rest, 90 upright),
 // averaged over its pure black pixels; the face itself has none, and the
 // outline and divider are left out. Negative when no needle shows.
-double needleAngle(const HostFrame &picture, double pivotX, UINT fromColumn, UINT toColumn);
+double needleAngle(const Picture &picture, double pivotX, int fromColumn, int toColumn);
 
 // Both needles of a VU frame, left then right.
 struct NeedleAngles {
     double left, right;
 };
-NeedleAngles needleAngles(const HostFrame &picture);
+NeedleAngles needleAngles(const Picture &picture);

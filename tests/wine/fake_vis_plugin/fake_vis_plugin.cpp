@@ -55,11 +55,11 @@ int __cdecl fakeRender(VisModule *module);
 int __cdecl idleRender(VisModule *module);
 void __cdecl fakeQuit(VisModule *module);
 
-VisModule makeModule(const char *description, VisInitFunction init, VisRenderFunction render)
+VisModule makeModule(const char *description, VisInitFunction init, VisRenderFunction render, int latencyMs = 50)
 {
     VisModule module = {};
     module.description = description;
-    module.latencyMs = 50;
+    module.latencyMs = latencyMs;
     module.delayMs = 25;
     module.waveformChannels = 2;
     module.config = fakeConfig;
@@ -82,6 +82,9 @@ VisModule fakeModules[] = {
     // window, or the player's window closed.
     makeModule("Fake: passes Esc on at frame 3", fakeInit, fakeRender),
     makeModule("Fake: closes the host window at frame 3", fakeInit, fakeRender),
+    // Far enough ahead that the frames of a file's last 400 ms, however
+    // few a slow machine manages, look past its end.
+    makeModule("Fake: records every call, 400 ms ahead", fakeInit, fakeRender, 400),
 };
 constexpr int fakeModuleCount = sizeof fakeModules / sizeof fakeModules[0];
 

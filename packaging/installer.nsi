@@ -23,9 +23,19 @@ OutFile "${OUTFILE}"
 InstallDir "$PROGRAMFILES\Winamp"
 InstallDirRegKey HKLM "Software\Microsoft\Windows\CurrentVersion\Uninstall\Winamp" "UninstallString"
 
-DirText "Setup puts vlvis003.dll into the Plugins folder of the player's folder below. \
-The meter face always goes to ${FACE_FOLDER}\vl-vu.bmp: the plug-in looks for it there only." \
+; The face's path on a line of its own: wrapped, it breaks at its hyphen.
+DirText "vlvis003.dll goes into the Plugins folder of the player's folder below.$\r$\n\
+The meter face goes to ${FACE_FOLDER}\vl-vu.bmp,$\r$\n\
+the one place the plug-in reads it from." \
   "Player's folder"
+; The Plugins folder is where the uninstaller sits; it takes away only what
+; this setup put there.
+UninstallText "This removes vlvis003.dll and this uninstaller from the folder below, and the meter face \
+${FACE_FOLDER}\vl-vu.bmp. plugin.ini and other plug-ins stay." "Removing from:"
+; What was written where, and what to do next, stay in view at the end.
+ShowInstDetails show
+ShowUninstDetails show
+BrandingText "${PRODUCT} ${VERSION}"
 
 VIProductVersion "${VERSION}.0"
 VIAddVersionKey ProductName "${PRODUCT}"
@@ -81,6 +91,8 @@ Section
   WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\Plugins\${UNINSTALLER}" /S'
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+  DetailPrint "Now choose $\"Analog VU meters - Velmora$\" or $\"Z Ovi Zavoz$\""
+  DetailPrint "in the player's visualization settings."
 SectionEnd
 
 ; The uninstaller sits in the Plugins folder, so there $INSTDIR is that folder.

@@ -17,10 +17,17 @@ packages="cmake make g++ clang libclang-rt-dev
   lame flac vorbis-tools pulseaudio pulseaudio-utils"
 packages_i386="wine32:i386 gstreamer1.0-plugins-base:i386 gstreamer1.0-plugins-good:i386"
 
+# A name without an architecture means the machine's own (or "all"). dpkg
+# lists every installed architecture of a name, so the one wanted is picked.
+native_arch=$(dpkg --print-architecture)
+installed() {
+    case $1 in *:*) arch=${1#*:} ;; *) arch=$native_arch ;; esac
+    dpkg-query -W -f='${db:Status-Status} ${Architecture}\n' "${1%%:*}" 2>/dev/null |
+        grep -qx "installed \($arch\|all\)"
+}
 missing=
 for package in $packages $packages_i386; do
-    status=$(dpkg-query -W -f='${db:Status-Status}' "$package" 2>/dev/null || true)
-    [ "$status" = installed ] || missing="$missing $package"
+    installed "$package" || missing="$missing $package"
 done
 [ -z "$missing" ] && exit 0
 

@@ -22,6 +22,9 @@ const char *const hostUsage =
     "  --stats         print frame rate, frame intervals, CPU per frame and\n"
     "                  the frames the capture dropped\n"
     "  --mute          play nothing; pace by the clock\n"
+    "  --steady        play nothing; each frame moves the sound on by the\n"
+    "                  module's delay, however long the frame took, so that\n"
+    "                  a capture shows the same frames on any machine\n"
     "Esc or closing the host window ends the run.\n";
 
 namespace {
@@ -108,6 +111,8 @@ bool parseCommandLine(int argc, const char *const *argv, HostOptions &options, s
             options.stats = true;
         } else if (option == "--mute") {
             options.mute = true;
+        } else if (option == "--steady") {
+            options.steady = options.mute = true;
         } else if (option == "--help" || option == "-h" || option == "/?") {
             options.help = true;
         } else if (option.empty() || option[0] == '-') {
@@ -119,6 +124,10 @@ bool parseCommandLine(int argc, const char *const *argv, HostOptions &options, s
     }
     if (options.list + options.about + options.listInputs > 1) {
         error = "--list, --about and --list-inputs do not go together";
+        return false;
+    }
+    if (options.input && options.steady) {
+        error = "--input and --steady do not go together: recorded sound comes at its own pace";
         return false;
     }
     if (options.input && !options.soundFile.empty()) {

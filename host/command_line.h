@@ -16,7 +16,8 @@ struct HostOptions {
     bool listInputs = false;
     bool about = false;
     bool stats = false;
-    bool mute = false;  // pace by the clock even when a sound device exists
+    bool mute = false;    // pace by the clock even when a sound device exists
+    bool steady = false;  // each frame moves the sound on by the module's delay; implies mute
     bool help = false;
 };
 

@@ -13,6 +13,8 @@ int deviceBlockAlign = 1;
 LARGE_INTEGER clockStart = {};
 LARGE_INTEGER clockFrequency = {};
 int playbackRate = 1;
+bool steadyClock = false;
+long long steadyMilliseconds = 0;
 
 bool openDevice(const SoundSource &source)
 {
@@ -68,8 +70,20 @@ std::string startPlayback(const SoundSource &source, bool mute)
                                     : "the sound device does not play this format: the clock paces the sound";
 }
 
+void useSteadyClock()
+{
+    steadyClock = true;
+    steadyMilliseconds = 0;
+}
+
+void advanceSteadyClock(int milliseconds)
+{
+    steadyMilliseconds += milliseconds;
+}
+
 long long playPosition()
 {
+    if (steadyClock) return framesInTicks(steadyMilliseconds, 1000, playbackRate);
     if (waveDevice) {
         MMTIME time = {};
         time.wType = TIME_SAMPLES;

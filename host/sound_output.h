@@ -37,4 +37,10 @@ std::string startPlayback(const SoundSource &source, bool mute);
 // Frames played since the start; keeps counting past the end of a file.
 long long playPosition();
 
+// Makes the play position count the frames shown instead of the clock:
+// from then on it moves only when a frame moves it by its delay. Frames
+// then show the same moments of the sound however slow the machine is.
+void useSteadyClock();
+void advanceSteadyClock(int milliseconds);
+
 void stopPlayback();

@@ -170,6 +170,7 @@ RunEnd runModule(HostRun &run, int index, VisModule &module, HANDLE timer, long 
             module.quit(&module);
             return RunEnd::inputLost;
         }
+        if (options.steady) useSteadyClock();
         const std::string note = options.input ? std::string() : startPlayback(run.sound, options.mute);
         if (!note.empty()) std::printf("vishost: %s\n", note.c_str());
         soundStarted = true;
@@ -243,6 +244,7 @@ RunEnd runModule(HostRun &run, int index, VisModule &module, HANDLE timer, long 
             }
         }
         ++frameNumber;
+        if (options.steady) advanceSteadyClock(delayMs);
         if (result == 1) {
             std::printf("vishost: module %d ended itself (render returned 1) after %lld frames\n", index,
                         frameStats.frames);

@@ -30,7 +30,7 @@ TEST(CommandLine, EveryOptionIsRead)
     HostOptions options;
     std::string error;
     ASSERT_TRUE(parse({"--plugin", "c:\\x\\p.dll", "--module", "1,0,1", "--wav", "a b.wav", "--seconds", "2.5",
-                       "--capture", "out", "--stats", "--mute"},
+                       "--capture", "out", "--stats", "--steady"},
                       options, error))
         << error;
     EXPECT_EQ(options.pluginPath, "c:\\x\\p.dll");
@@ -39,7 +39,8 @@ TEST(CommandLine, EveryOptionIsRead)
     EXPECT_EQ(options.seconds, 2.5);
     EXPECT_EQ(options.captureFolder, "out");
     EXPECT_TRUE(options.stats);
-    EXPECT_TRUE(options.mute);
+    EXPECT_TRUE(options.steady);
+    EXPECT_TRUE(options.mute) << "a steady run plays nothing";
 }
 
 struct BadLine {
@@ -64,6 +65,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(BadLine{"unknown", {"--fast"}, "unknown argument '--fast'"},
                       BadLine{"twoFiles", {"a.mp3", "--wav", "b.wav"}, "one sound file at a time"},
                       BadLine{"inputAndFile", {"--input", "mic", "a.mp3"}, "do not go together"},
+                      BadLine{"inputSteady", {"--input", "--steady"}, "do not go together"},
                       BadLine{"dashedFile", {"-a.mp3"}, "unknown argument '-a.mp3'"},
                       BadLine{"pluginWithoutPath", {"--plugin"}, "--plugin needs a value"},
                       BadLine{"emptyWav", {"--wav", ""}, "--wav needs a value"},

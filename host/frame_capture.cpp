@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdio>
 
+#include "com_release.h"
 #include "frame_queue.h"
 
 namespace {
@@ -89,13 +90,6 @@ void packTo24Bits(CapturedFrame &frame)
             to[2] = from[2];
         }
     }
-}
-
-template <typename T>
-void release(T *&object)
-{
-    if (object) object->Release();
-    object = nullptr;
 }
 
 bool writePng(IWICImagingFactory *factory, const wchar_t *path, const CapturedFrame &frame)

@@ -9,6 +9,7 @@
 
 #include <cstdio>
 
+#include "com_release.h"
 #include "sound_output.h"
 
 namespace {
@@ -16,13 +17,6 @@ namespace {
 // About 100 minutes of CD-quality stereo; the rest of a longer file is left out.
 constexpr size_t largestDecoded = size_t{1} << 30;
 constexpr DWORD audioStream = static_cast<DWORD>(MF_SOURCE_READER_FIRST_AUDIO_STREAM);
-
-template <typename T>
-void release(T *&object)
-{
-    if (object) object->Release();
-    object = nullptr;
-}
 
 std::string hresultText(HRESULT result)
 {

@@ -84,46 +84,22 @@ INSTANTIATE_TEST_SUITE_P(Table, VuChannelCounts,
                                            ChannelRow{-3, 10, 127, {41, 16}, {194, 11}},
                                            ChannelRow{7, 127, 10, {56, 11}, {179, 16}}));
 
-TEST_F(VuRender, NarrowFaceCopiesToItsOwnWidthThroughTheRightMeterMask)
-{
-    stage.setFace(100, 75);
-    EXPECT_EQ(render(), 0);
-    const Picture window = stage.readWindow();
-    // Window columns 0-99 and 101-200; mask columns 0-99 and 138-237. Column
-    // 100 and columns 201-274 are not painted.
-    const Picture expected =
-        expectedVuWindow(275, 75, {16, 45}, {154, 45}, {{0, 0, 100, 75, true}, {101, 138, 100, 75, false}});
-    EXPECT_TRUE(samePixels(window, expected, whole(window)));
-}
-
-TEST_F(VuRender, WideFaceShowsTheLeftCopyWithoutTheRightNeedle)
-{
-    // The right needle (columns 154-206) lies inside the left copy: the left
-    // copy must have been made before that needle was drawn. The right copy
-    // at column 201 is cut at the frame's edge, mask column 274.
-    stage.setFace(200, 75);
-    EXPECT_EQ(render(), 0);
-    const Picture window = stage.readWindow();
-    const Picture expected =
-        expectedVuWindow(275, 75, {16, 45}, {154, 45}, {{0, 0, 200, 75, true}, {201, 138, 74, 75, false}});
-    EXPECT_TRUE(samePixels(window, expected, whole(window)));
-}
-
-struct OversizeRow {
+struct FaceSizeRow {
     const char *name;
     int faceWidth, faceHeight;
     ExpectedCopy left, right;
 };
 
-// In a window larger than the frame, a face larger than the frame is cut
-// to the 275 x 75 mask: nothing beyond it is painted.
-void PrintTo(const OversizeRow &row, std::ostream *out) { *out << row.name; }
+// Faces of other sizes, in a window larger than the frame: the right copy
+// starts one column after the face's width but at mask column 138, and
+// every copy is cut to the 275 x 75 mask; nothing beyond it is painted.
+void PrintTo(const FaceSizeRow &row, std::ostream *out) { *out << row.name; }
 
-class VuOversizeFaces : public ::testing::TestWithParam<OversizeRow> {};
+class VuFaceSizes : public ::testing::TestWithParam<FaceSizeRow> {};
 
-TEST_P(VuOversizeFaces, NothingOutsideTheMaskIsPainted)
+TEST_P(VuFaceSizes, EachCopyCoversItsColumnsAndNothingOutsideTheMask)
 {
-    const OversizeRow &row = GetParam();
+    const FaceSizeRow &row = GetParam();
     needleLevels[0] = needleLevels[1] = 0.0;
     RenderStage stage(275, 75, 420, 120);
     GuardedModule module;
@@ -138,12 +114,16 @@ TEST_P(VuOversizeFaces, NothingOutsideTheMaskIsPainted)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Table, VuOversizeFaces,
-    ::testing::Values(OversizeRow{"taller", 137, 100, {0, 0, 137, 75, true}, {138, 138, 137, 75, false}},
-                      OversizeRow{"wider", 300, 75, {0, 0, 275, 75, true}, {}},
-                      OversizeRow{"widerAndTaller", 300, 110, {0, 0, 275, 75, true}, {}},
-                      OversizeRow{"tallerTopDown", 137, -110, {0, 0, 137, 75, true}, {138, 138, 137, 75, false}}),
-    [](const ::testing::TestParamInfo<OversizeRow> &param) { return std::string(param.param.name); });
+    Table, VuFaceSizes,
+    ::testing::Values(FaceSizeRow{"narrow", 100, 75, {0, 0, 100, 75, true}, {101, 138, 100, 75, false}},
+                      // The right needle (columns 154-206) lies inside the left
+                      // copy: that copy is made before the needle is drawn.
+                      FaceSizeRow{"wide", 200, 75, {0, 0, 200, 75, true}, {201, 138, 74, 75, false}},
+                      FaceSizeRow{"taller", 137, 100, {0, 0, 137, 75, true}, {138, 138, 137, 75, false}},
+                      FaceSizeRow{"wider", 300, 75, {0, 0, 275, 75, true}, {}},
+                      FaceSizeRow{"widerAndTaller", 300, 110, {0, 0, 275, 75, true}, {}},
+                      FaceSizeRow{"tallerTopDown", 137, -110, {0, 0, 137, 75, true}, {138, 138, 137, 75, false}}),
+    [](const ::testing::TestParamInfo<FaceSizeRow> &param) { return std::string(param.param.name); });
 
 TEST_F(VuRender, TopDownFaceShowsUpright)
 {

@@ -1,7 +1,7 @@
 // The capture's queue: frames reach the writer oldest first, a frame that
 // finds it full, by slots or by bytes, is dropped and counted, and a writer
 // that keeps up has one slot filled over and over.
-#include "frame_queue.h"
+#include "capture/frame_queue.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The host's sample path: which frames the vis gets, and how each sample
 // becomes one signed byte.
-#include "sample_window.h"
+#include "sound/sample_window.h"
 
 #include <gtest/gtest.h>
 

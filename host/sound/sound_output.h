@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "sample_window.h"
+#include "sound/sample_window.h"
 
 struct SoundSource {
     std::vector<unsigned char> bytes;

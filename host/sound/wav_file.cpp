@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "sound_output.h"
+#include "sound/sound_output.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 
 #include <cstdio>
 
-#include "com_release.h"
-#include "sound_output.h"
+#include "owners/com_release.h"
+#include "sound/sound_output.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "sample_window.h"
+#include "sound/sample_window.h"
 
 // The newest recorded frames, oldest overwritten first. Read through
 // block, which loops over the ring: with fillWaveform and the count of

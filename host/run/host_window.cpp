@@ -1,7 +1,7 @@
 #include <cstring>
 #include <cstdio>
 
-#include "host_run.h"
+#include "run/host_run.h"
 
 namespace {
 

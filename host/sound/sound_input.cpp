@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "live_input.h"
-#include "sound_input.h"
+#include "sound/live_input.h"
+#include "sound/sound_input.h"
 
 namespace {
 

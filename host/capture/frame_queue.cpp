@@ -1,4 +1,4 @@
-#include "frame_queue.h"
+#include "capture/frame_queue.h"
 
 void makeFrameQueue(FrameQueue &queue, long long byteLimit)
 {

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "sound_output.h"
+#include "sound/sound_output.h"
 
 // Prints the recording devices, one a line, or that there are none.
 void listInputDevices();

@@ -2,10 +2,10 @@
 // with this thread's messages dispatched in between, then quit once.
 #include <cstdio>
 
-#include "frame_capture.h"
-#include "frame_stats.h"
-#include "host_run.h"
-#include "sound_input.h"
+#include "capture/frame_capture.h"
+#include "run/frame_stats.h"
+#include "run/host_run.h"
+#include "sound/sound_input.h"
 
 static_assert(waveformLength == visSampleCount && waveformRows == visChannelRows,
               "the sample path fills the records' rows exactly");

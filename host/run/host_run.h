@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "command_line.h"
+#include "run/command_line.h"
 #include "records/vis_records.h"
-#include "sound_output.h"
+#include "sound/sound_output.h"
 
 struct HostRun {
     HostOptions options;

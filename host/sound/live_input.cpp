@@ -1,4 +1,4 @@
-#include "live_input.h"
+#include "sound/live_input.h"
 
 #include <cctype>
 #include <cstring>

@@ -1,12 +1,12 @@
-#include "frame_capture.h"
+#include "capture/frame_capture.h"
 
 #include <wincodec.h>
 
 #include <atomic>
 #include <cstdio>
 
-#include "com_release.h"
-#include "frame_queue.h"
+#include "owners/com_release.h"
+#include "capture/frame_queue.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include <windows.h>
 #include <mmsystem.h>
 
-#include "demo_program.h"
-#include "sound_output.h"
+#include "sound/demo_program.h"
+#include "sound/sound_output.h"
 
 namespace {
 

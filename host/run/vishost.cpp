@@ -3,8 +3,8 @@
 // vis thread of their own while the main thread keeps the player's window.
 #include <cstdio>
 
-#include "host_run.h"
-#include "sound_input.h"
+#include "run/host_run.h"
+#include "sound/sound_input.h"
 
 namespace {
 

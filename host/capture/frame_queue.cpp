@@ -27,6 +27,11 @@ void frameCopied(FrameQueue &queue, int slot, long long bytes)
     ++queue.queued;
 }
 
+void frameNotCopied(FrameQueue &queue, int slot)
+{
+    queue.freeSlots[queue.freeCount++] = slot;
+}
+
 int oldestWaitingFrame(const FrameQueue &queue)
 {
     return queue.waiting > 0 ? queue.order[queue.first] : -1;

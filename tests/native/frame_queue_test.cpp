@@ -56,4 +56,19 @@ TEST(FrameQueue, DropsFramesThatWouldPassItsMemoryLimit)
     EXPECT_EQ(queue.dropped, 2);
 }
 
+// A frame that could not be copied (no bitmap, a failed copy) gives its
+// slot back: a run of such failures never uses the queue up.
+TEST(FrameQueue, SlotOfAFrameNotCopiedIsFreeAgain)
+{
+    FrameQueue queue;
+    makeFrameQueue(queue, 1LL << 40);
+    for (int i = 0; i < 2 * frameQueueSlots; ++i) {
+        const int slot = slotForNewFrame(queue, 10);
+        ASSERT_GE(slot, 0) << "failure " << i;
+        frameNotCopied(queue, slot);
+    }
+    EXPECT_EQ(oldestWaitingFrame(queue), -1) << "nothing waits to be written";
+    EXPECT_EQ(queue.queued + queue.dropped, 0);
+}
+
 }  // namespace

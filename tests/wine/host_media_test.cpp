@@ -21,14 +21,13 @@ struct NeedleRun {
 
 NeedleRun runMeters(const std::string &name, const std::string &arguments)
 {
-    PlacedFace face(readWhole(exeFolder() + "vl-vu.bmp"));
-    const std::string folder = scratchFolder("host_media_" + name);
-    CopyFileA((exeFolder() + "vlvis003.dll").c_str(), (folder + "vlvis003.dll").c_str(), FALSE);
+    PlacedFace face(readFile(exeFolder() + "vl-vu.bmp"));
+    const StandInPlayer player = standInPlayer("host_media_" + name, "vlvis003.dll", "vlvis003.dll");
     NeedleRun run;
-    run.result = runHost(folder, "--plugin " + quoted(folder + "vlvis003.dll") + " --stats --capture " +
-                                     quoted(folder + "frames") + " " + arguments);
+    run.result = player.run("--stats --capture " + quoted(player.folder + "frames") + " " + arguments);
     Picture picture;
-    for (int n = 0; readPng(framePath(folder + "frames\\", n), picture); ++n) run.needles.push_back(needleAngles(picture));
+    for (int n = 0; readPng(framePath(player.folder + "frames\\", n), picture); ++n)
+        run.needles.push_back(needleAngles(picture));
     return run;
 }
 

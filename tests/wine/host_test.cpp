@@ -24,7 +24,7 @@ using LogLine = std::map<std::string, std::string>;
 std::vector<LogLine> readLog(const std::string &folder)
 {
     std::vector<LogLine> lines;
-    std::istringstream text(readWhole(folder + "fake_vis_log.txt"));
+    std::istringstream text(readFile(folder + "fake_vis_log.txt"));
     std::string line;
     while (std::getline(text, line)) {
         LogLine fields;
@@ -95,14 +95,21 @@ long rampSample(int frame, int channel)
 // ---------------------------------------------------------------------------
 // Against the fake plug-in
 
+std::string testName()
+{
+    return std::string("host_") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+}
+
 class HostWithFake : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        folder = scratchFolder(std::string("host_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        ASSERT_TRUE(CopyFileA((exeFolder() + "fake_vis_plugin.dll").c_str(), (folder + "fake.dll").c_str(), FALSE));
+        player = standInPlayer(testName(), "fake_vis_plugin.dll", "fake.dll");
+        folder = player.folder;
+        ASSERT_FALSE(player.plugin.empty());
     }
-    HostResult run(const std::string &arguments) { return runHost(folder, "--plugin " + quoted(folder + "fake.dll") + " --mute " + arguments); }
+    HostResult run(const std::string &arguments) { return player.run("--mute " + arguments); }
+    StandInPlayer player;
     std::string folder;
 };
 
@@ -287,7 +294,7 @@ TEST_F(HostWithFake, BrokenOrUnsupportedWavIsAClearError)
         {"cut in its header",
          [&](const std::string &path) {
              writeWav(path, 8000, 2, 16, 1000, silence);
-             std::string bytes = readWhole(path);
+             std::string bytes = readFile(path);
              std::ofstream(path, std::ios::binary).write(bytes.data(), 30);
          },
          "format chunk that is too short"},
@@ -311,18 +318,19 @@ class HostWithPlugin : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        folder = scratchFolder(std::string("host_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        ASSERT_TRUE(CopyFileA((exeFolder() + "vlvis003.dll").c_str(), (folder + "vlvis003.dll").c_str(), FALSE));
+        player = standInPlayer(testName(), "vlvis003.dll", "vlvis003.dll");
+        folder = player.folder;
+        ASSERT_FALSE(player.plugin.empty());
     }
+    StandInPlayer player;
     std::string folder;
 };
 
 TEST_F(HostWithPlugin, RunsTheVuMetersOnTheBuiltInProgram)
 {
-    PlacedFace face(readWhole(exeFolder() + "vl-vu.bmp"));
+    PlacedFace face(readFile(exeFolder() + "vl-vu.bmp"));
     // Silence, then the quiet passage from 0.5 s, then the loud one from 2 s.
-    const HostResult result = runHost(folder, "--plugin " + quoted(folder + "vlvis003.dll") +
-                                                  " --module 0 --seconds 3.4 --mute --capture " + quoted(folder + "frames"));
+    const HostResult result = player.run("--module 0 --seconds 3.4 --mute --capture " + quoted(folder + "frames"));
     ASSERT_EQ(result.exitCode, 0u) << result.out << result.err;
     const std::string frames = folder + "frames\\";
     // However many frames the machine managed: the stages below follow the
@@ -348,7 +356,7 @@ TEST_F(HostWithPlugin, RunsTheVuMetersOnTheBuiltInProgram)
     EXPECT_EQ(stage[0], loud) << "left needle";
     EXPECT_EQ(stage[1], loud) << "right needle";
 
-    const std::string settings = readWhole(folder + "plugin.ini");
+    const std::string settings = readFile(folder + "plugin.ini");
     EXPECT_NE(settings.find("[Analog VU meters - Velmora]"), std::string::npos) << settings;
     EXPECT_NE(settings.find("Screen_x=100"), std::string::npos) << settings;
     EXPECT_NE(settings.find("Screen_y=100"), std::string::npos) << settings;
@@ -358,9 +366,8 @@ TEST_F(HostWithPlugin, RunsTheVuMetersOnTheBuiltInProgram)
 // normally after the first quit's WM_QUIT.
 TEST_F(HostWithPlugin, RunsTheOscilloscopeAfterTheVuMeters)
 {
-    PlacedFace face(readWhole(exeFolder() + "vl-vu.bmp"));
-    const HostResult result = runHost(folder, "--plugin " + quoted(folder + "vlvis003.dll") +
-                                                  " --module 0,1 --seconds 1 --mute --capture " + quoted(folder + "frames"));
+    PlacedFace face(readFile(exeFolder() + "vl-vu.bmp"));
+    const HostResult result = player.run("--module 0,1 --seconds 1 --mute --capture " + quoted(folder + "frames"));
     ASSERT_EQ(result.exitCode, 0u) << result.out << result.err;
     const std::string frames = folder + "frames\\";
     const int count = countFrames(frames);
@@ -382,7 +389,7 @@ TEST_F(HostWithPlugin, RunsTheOscilloscopeAfterTheVuMeters)
     }
     EXPECT_GT(vuFrames, 0) << "the VU meters came first";
     EXPECT_GT(count - vuFrames, 0) << "then the oscilloscope";
-    const std::string settings = readWhole(folder + "plugin.ini");
+    const std::string settings = readFile(folder + "plugin.ini");
     EXPECT_NE(settings.find("[Analog VU meters - Velmora]"), std::string::npos) << settings;
     EXPECT_NE(settings.find("[Z Ovi Zavoz]"), std::string::npos) << settings;
 }

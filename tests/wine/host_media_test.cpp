@@ -96,6 +96,18 @@ TEST(HostOnRealFiles, NeedlesFollowTheWavFilesWhateverTheEncoding)
     }
 }
 
+// Decoded whole, the half hour would take over 300 MB before its first
+// frame; played as it streams, it takes what a short file does.
+TEST(HostOnRealFiles, LongFilePlaysInBoundedMemory)
+{
+    const NeedleRun run = runMeters("long", "--seconds 2 " + madeFile("long.mp3"));
+    ASSERT_EQ(run.result.exitCode, 0u) << run.result.out << run.result.err;
+    EXPECT_FALSE(run.needles.empty());
+    const double peakMegabytes = statsFigure(run.result.out, "peak memory (working set)");
+    EXPECT_GT(peakMegabytes, 0) << run.result.out;
+    EXPECT_LT(peakMegabytes, 200) << run.result.out;
+}
+
 TEST(HostOnRealFiles, FileThatIsNotSoundIsAOneLineError)
 {
     for (const char *file : {"random.flac", "text.mp3"}) {

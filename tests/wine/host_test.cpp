@@ -311,6 +311,86 @@ TEST_F(HostWithFake, BrokenOrUnsupportedWavIsAClearError)
     }
 }
 
+std::wstring widened(const std::string &text, UINT codePage)
+{
+    wchar_t wide[MAX_PATH];
+    return MultiByteToWideChar(codePage, 0, text.c_str(), -1, wide, MAX_PATH) ? wide : L"";
+}
+
+// As in a player: the files in turn, a playlist's entries in its place,
+// the vis running on across them, and an entry that cannot be played named
+// and passed over.
+TEST_F(HostWithFake, PlaysFilesAndPlaylistEntriesInTurn)
+{
+    writeWav(folder + "a.wav", 8000, 1, 16, 4000, rampSample);
+    writeWav(folder + "b.wav", 16000, 2, 16, 8000, rampSample);
+    // A name beyond ASCII, as a playlist holds it: UTF-8.
+    ASSERT_TRUE(MoveFileW(widened(folder + "b.wav", CP_ACP).c_str(), widened(folder + "b-\xC3\xA9.wav", CP_UTF8).c_str()));
+    std::ofstream(folder + "list.m3u8", std::ios::binary) << "#EXTM3U\r\n#EXTINF:1,gone\r\nmissing.wav\r\nb-\xC3\xA9.wav\r\n";
+    const HostResult result = run("--steady " + quoted(folder + "a.wav") + " " + quoted(folder + "list.m3u8"));
+    EXPECT_EQ(result.exitCode, 0u) << result.out << result.err;
+    EXPECT_NE(result.err.find("missing.wav"), std::string::npos) << result.err;
+    EXPECT_EQ(result.err.find('\n'), result.err.size() - 1) << "one line: " << result.err;
+
+    const std::vector<LogLine> log = readLog(folder);
+    const std::string sequence = calls(log);
+    ASSERT_EQ(sequence, "[" + std::string(sequence.size() - 2, 'r') + "]") << "one init, one quit";
+    expectOneThread(log);
+    // Half a second each, a frame a 25 ms of sound: 20 frames of a, then 20 of b.
+    std::string files;
+    for (const LogLine &line : log) {
+        if (line.at("call") != "render") continue;
+        EXPECT_EQ(number(line, "ramp"), 1) << "frame " << line.at("frame");
+        const bool a = number(line, "rate") == 8000 && number(line, "channels") == 1;
+        const bool b = number(line, "rate") == 16000 && number(line, "channels") == 2;
+        files += a ? "a" : b ? "b" : "?";
+    }
+    EXPECT_EQ(files, std::string(20, 'a') + std::string(20, 'b'));
+}
+
+TEST_F(HostWithFake, PlaylistOfNothingPlayableFails)
+{
+    std::ofstream(folder + "text.wav") << "not sound";
+    std::ofstream(folder + "broken.m3u") << "nothing.wav\ntext.wav\n";
+    const HostResult result = run("--steady " + quoted(folder + "broken.m3u"));
+    EXPECT_EQ(result.exitCode, 1u) << result.out << result.err;
+    EXPECT_NE(result.err.find("cannot find the sound file '" + folder + "nothing.wav'"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("'" + folder + "text.wav' is not a sound file"), std::string::npos) << result.err;
+    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 2) << result.err;
+    EXPECT_TRUE(readLog(folder).empty()) << "nothing runs";
+}
+
+// Ten hours of 22.05 kHz stereo, 3.2 GB: two seconds of ramp, then silence
+// the file system keeps as a hole. Whole, it would not fit in a 32-bit
+// process; played as it streams, it takes what a short file does.
+TEST_F(HostWithFake, TenHourFilePlaysInBoundedMemory)
+{
+    const std::string path = folder + "ten-hours.wav";
+    writeWav(path, 22050, 2, 16, 2 * 22050, rampSample);
+    const long long dataBytes = 10LL * 3600 * 22050 * 4;
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    LARGE_INTEGER end;
+    end.QuadPart = 44 + dataBytes;
+    DWORD written = 0;
+    const DWORD riffSize = static_cast<DWORD>(36 + dataBytes), dataSize = static_cast<DWORD>(dataBytes);
+    const bool made = SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && SetEndOfFile(file) &&
+                      SetFilePointer(file, 4, nullptr, FILE_BEGIN) == 4 && WriteFile(file, &riffSize, 4, &written, nullptr) &&
+                      SetFilePointer(file, 40, nullptr, FILE_BEGIN) == 40 && WriteFile(file, &dataSize, 4, &written, nullptr);
+    CloseHandle(file);
+    ASSERT_TRUE(made);
+
+    const HostResult result = run("--seconds 1 --stats " + quoted(path));
+    DeleteFileA(path.c_str());
+    EXPECT_EQ(result.exitCode, 0u) << result.out << result.err;
+    const double peakMegabytes = statsFigure(result.out, "peak memory (working set)");
+    EXPECT_GT(peakMegabytes, 0) << result.out;
+    EXPECT_LT(peakMegabytes, 256) << result.out;
+    const std::vector<LogLine> log = readLog(folder);
+    ASSERT_GE(log.size(), 3u);
+    for (size_t i = 1; i + 1 < log.size(); ++i) EXPECT_EQ(number(log[i], "ramp"), 1) << "frame " << i;
+}
+
 // ---------------------------------------------------------------------------
 // Against the built plug-in
 

@@ -102,17 +102,17 @@ bool writePng(IWICImagingFactory *factory, const wchar_t *path, const CapturedFr
     ComOwner<IPropertyBag2> properties;
     WICPixelFormatGUID format = GUID_WICPixelFormat24bppBGR;
     const UINT stride = static_cast<UINT>(packedStride(frame.width));
+    const UINT height = static_cast<UINT>(frame.height);
     return SUCCEEDED(factory->CreateStream(stream.put())) &&
-        SUCCEEDED(stream->InitializeFromFilename(path, GENERIC_WRITE)) &&
-        SUCCEEDED(factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, encoder.put())) &&
-        SUCCEEDED(encoder->Initialize(stream.get(), WICBitmapEncoderNoCache)) &&
-        SUCCEEDED(encoder->CreateNewFrame(encoded.put(), properties.put())) &&
-        SUCCEEDED(encoded->Initialize(properties.get())) &&
-        SUCCEEDED(encoded->SetSize(static_cast<UINT>(frame.width), static_cast<UINT>(frame.height))) &&
-        SUCCEEDED(encoded->SetPixelFormat(&format)) && IsEqualGUID(format, GUID_WICPixelFormat24bppBGR) &&
-        SUCCEEDED(encoded->WritePixels(static_cast<UINT>(frame.height), stride, stride * static_cast<UINT>(frame.height),
-                                       frame.pixels)) &&
-        SUCCEEDED(encoded->Commit()) && SUCCEEDED(encoder->Commit());
+           SUCCEEDED(stream->InitializeFromFilename(path, GENERIC_WRITE)) &&
+           SUCCEEDED(factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, encoder.put())) &&
+           SUCCEEDED(encoder->Initialize(stream.get(), WICBitmapEncoderNoCache)) &&
+           SUCCEEDED(encoder->CreateNewFrame(encoded.put(), properties.put())) &&
+           SUCCEEDED(encoded->Initialize(properties.get())) &&
+           SUCCEEDED(encoded->SetSize(static_cast<UINT>(frame.width), height)) &&
+           SUCCEEDED(encoded->SetPixelFormat(&format)) && IsEqualGUID(format, GUID_WICPixelFormat24bppBGR) &&
+           SUCCEEDED(encoded->WritePixels(height, stride, stride * height, frame.pixels)) &&
+           SUCCEEDED(encoded->Commit()) && SUCCEEDED(encoder->Commit());
 }
 
 bool writeFrame(IWICImagingFactory *factory, CapturedFrame &frame, std::string &error)

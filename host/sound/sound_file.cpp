@@ -116,8 +116,8 @@ bool decodeWith(IMFSourceReader *reader, SoundStream &stream)
         return false;
     }
     if (!readSamples(reader, stream, pcm)) {
-        stream.error = quotedName(stream) +
-                       (stream.ring.written.load() == 0 ? " holds no sound the system can decode: " : ": ") + stream.error;
+        const bool none = stream.ring.written.load() == 0;
+        stream.error = quotedName(stream) + (none ? " holds no sound the system can decode: " : ": ") + stream.error;
         return false;
     }
     if (stream.ring.written.load() == 0) {
@@ -130,7 +130,11 @@ bool decodeWith(IMFSourceReader *reader, SoundStream &stream)
 // COM and the media decoders started on this thread, and shut down in reverse.
 class MediaFoundation {
 public:
-    MediaFoundation() : com_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))), result_(MFStartup(MF_VERSION, MFSTARTUP_NOSOCKET)) {}
+    MediaFoundation()
+        : com_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))),
+          result_(MFStartup(MF_VERSION, MFSTARTUP_NOSOCKET))
+    {
+    }
     ~MediaFoundation()
     {
         if (SUCCEEDED(result_)) MFShutdown();

@@ -36,7 +36,7 @@ long long readyChunks(const SoundStream &stream)
 // with the device's lock held.
 void giveChunksToDevice(SoundStream &stream)
 {
-    if (!stream.device) return;
+    if (!stream.device || stream.deviceFailed) return;
     const long long ready = readyChunks(stream);
     const long long written = stream.ring.written.load(std::memory_order_acquire);
     const long long chunkBytes = stream.ring.chunkFrames * frameBytes(stream);
@@ -52,7 +52,8 @@ void giveChunksToDevice(SoundStream &stream)
         if (waveOutPrepareHeader(stream.device, &header, sizeof header) != MMSYSERR_NOERROR ||
             waveOutWrite(stream.device, &header, sizeof header) != MMSYSERR_NOERROR) {
             // The device stops with what it has; the clock takes over from the start of playback.
-            stream.note = "the sound device stopped taking sound: the clock paces the sound";
+            stream.note += (stream.note.empty() ? "" : "; ") + std::string("the sound device stopped taking ") +
+                           "sound part way through " + quotedName(stream) + ": the clock paced the rest";
             stream.deviceFailed = true;
             return;
         }

@@ -56,7 +56,7 @@ struct SoundStream {
     HWAVEOUT device = nullptr;
     WAVEHDR chunkHeaders[streamChunks] = {};
     long long chunksGiven = 0;  // to the device, in order
-    bool deviceFailed = false;  // it refused a chunk; the clock took over
+    std::atomic<bool> deviceFailed{false};  // it refused a chunk; the clock took over
     long long devicePosition = 0;
 
     PlayClock clock = PlayClock::clock;

@@ -89,9 +89,9 @@ StreamRead readStream(const StreamRing &ring, long long frameEnd, signed char wa
         const long long frame = first + i;
         if (frame < 0 || frame >= written) continue;
         const unsigned char *sample = ring.bytes + frame % capacity * frameBytes;
-        waveform[0][i] = mostSignificantByte(sample, ring.bytesPerSample);
-        waveform[1][i] =
-            ring.channels == 2 ? mostSignificantByte(sample + ring.bytesPerSample, ring.bytesPerSample) : waveform[0][i];
+        const int width = ring.bytesPerSample;
+        waveform[0][i] = mostSignificantByte(sample, width);
+        waveform[1][i] = ring.channels == 2 ? mostSignificantByte(sample + width, width) : waveform[0][i];
     }
     std::atomic_thread_fence(std::memory_order_acquire);
     const long long oldestIntact = ring.claimed.load(std::memory_order_relaxed) - capacity;

@@ -60,7 +60,8 @@ bool readFormat(HMMIO file, MMCKINFO &riff, SoundStream &stream, PcmFormat &pcm)
 {
     MMCKINFO format = {};
     format.ckid = mmioFOURCC('f', 'm', 't', ' ');
-    if (mmioDescend(file, &format, &riff, MMIO_FINDCHUNK) != MMSYSERR_NOERROR) return fail(stream, " has no format chunk");
+    if (mmioDescend(file, &format, &riff, MMIO_FINDCHUNK) != MMSYSERR_NOERROR)
+        return fail(stream, " has no format chunk");
     unsigned char header[40] = {};
     const LONG wanted = format.cksize < sizeof header ? static_cast<LONG>(format.cksize) : LONG{sizeof header};
     if (format.cksize < 16 || mmioRead(file, reinterpret_cast<HPSTR>(header), wanted) != wanted)

@@ -325,8 +325,10 @@ TEST_F(HostWithFake, PlaysFilesAndPlaylistEntriesInTurn)
     writeWav(folder + "a.wav", 8000, 1, 16, 4000, rampSample);
     writeWav(folder + "b.wav", 16000, 2, 16, 8000, rampSample);
     // A name beyond ASCII, as a playlist holds it: UTF-8.
-    ASSERT_TRUE(MoveFileW(widened(folder + "b.wav", CP_ACP).c_str(), widened(folder + "b-\xC3\xA9.wav", CP_UTF8).c_str()));
-    std::ofstream(folder + "list.m3u8", std::ios::binary) << "#EXTM3U\r\n#EXTINF:1,gone\r\nmissing.wav\r\nb-\xC3\xA9.wav\r\n";
+    const std::string utf8Name = "b-\xC3\xA9.wav";
+    ASSERT_TRUE(MoveFileW(widened(folder + "b.wav", CP_ACP).c_str(), widened(folder + utf8Name, CP_UTF8).c_str()));
+    std::ofstream(folder + "list.m3u8", std::ios::binary)
+        << "#EXTM3U\r\n#EXTINF:1,gone\r\nmissing.wav\r\n" << utf8Name << "\r\n";
     const HostResult result = run("--steady " + quoted(folder + "a.wav") + " " + quoted(folder + "list.m3u8"));
     EXPECT_EQ(result.exitCode, 0u) << result.out << result.err;
     EXPECT_NE(result.err.find("missing.wav"), std::string::npos) << result.err;
@@ -354,7 +356,8 @@ TEST_F(HostWithFake, PlaylistOfNothingPlayableFails)
     std::ofstream(folder + "broken.m3u") << "nothing.wav\ntext.wav\n";
     const HostResult result = run("--steady " + quoted(folder + "broken.m3u"));
     EXPECT_EQ(result.exitCode, 1u) << result.out << result.err;
-    EXPECT_NE(result.err.find("cannot find the sound file '" + folder + "nothing.wav'"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("cannot find the sound file '" + folder + "nothing.wav'"), std::string::npos)
+        << result.err;
     EXPECT_NE(result.err.find("'" + folder + "text.wav' is not a sound file"), std::string::npos) << result.err;
     EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 2) << result.err;
     EXPECT_TRUE(readLog(folder).empty()) << "nothing runs";
@@ -375,8 +378,10 @@ TEST_F(HostWithFake, TenHourFilePlaysInBoundedMemory)
     DWORD written = 0;
     const DWORD riffSize = static_cast<DWORD>(36 + dataBytes), dataSize = static_cast<DWORD>(dataBytes);
     const bool made = SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && SetEndOfFile(file) &&
-                      SetFilePointer(file, 4, nullptr, FILE_BEGIN) == 4 && WriteFile(file, &riffSize, 4, &written, nullptr) &&
-                      SetFilePointer(file, 40, nullptr, FILE_BEGIN) == 40 && WriteFile(file, &dataSize, 4, &written, nullptr);
+                      SetFilePointer(file, 4, nullptr, FILE_BEGIN) == 4 &&
+                      WriteFile(file, &riffSize, 4, &written, nullptr) &&
+                      SetFilePointer(file, 40, nullptr, FILE_BEGIN) == 40 &&
+                      WriteFile(file, &dataSize, 4, &written, nullptr);
     CloseHandle(file);
     ASSERT_TRUE(made);
 

@@ -2,6 +2,8 @@
 // buffers fall across the ring's end, and a device is picked by its name.
 #include "sound/live_input.h"
 
+#include "numbered_frames.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -13,13 +15,9 @@ TEST(InputRing, GivesTheNewestFramesInOrderAcrossItsEnd)
     InputRing ring;
     makeInputRing(ring, 1000, 2, 2);
     long long written = 0;
-    // 10 ms buffers, a short one, and one larger than the whole ring. The top
-    // byte of each frame on the left is frame % 100 + 1, on the right its negative.
+    // 10 ms buffers, a short one, and one larger than the whole ring.
     for (long long piece : {441, 441, 441, 100, 2500, 7}) {
-        std::vector<unsigned char> bytes;
-        for (long long f = written; f < written + piece; ++f)
-            for (int top : {static_cast<int>(f % 100) + 1, -static_cast<int>(f % 100) - 1})
-                bytes.insert(bytes.end(), {0x3C, static_cast<unsigned char>(top)});
+        const std::vector<unsigned char> bytes = numberedFrames(written, piece);
         appendToRing(ring, bytes.data(), piece);
         written += piece;
         ASSERT_EQ(ring.framesWritten, written);
@@ -27,7 +25,7 @@ TEST(InputRing, GivesTheNewestFramesInOrderAcrossItsEnd)
         fillWaveform(ring.block, ring.framesWritten, waveform);
         for (int i = 0; i < 576; ++i) {
             const long long frame = written - 576 + i;
-            const int left = frame < 0 ? 0 : static_cast<int>(frame % 100) + 1;
+            const int left = frame < 0 ? 0 : leftOf(frame);
             ASSERT_EQ(waveform[0][i], left) << "after " << written << " frames, index " << i;
             ASSERT_EQ(waveform[1][i], -left) << "after " << written << " frames, index " << i;
         }
@@ -50,9 +48,7 @@ struct FakeDevice {
     }
     void finish(int buffer)
     {
-        bytes[buffer].clear();
-        for (long long f = handedAt[buffer] * 10; f < handedAt[buffer] * 10 + 10; ++f)
-            bytes[buffer].insert(bytes[buffer].end(), {0, static_cast<unsigned char>(f % 100 + 1), 0, 0});
+        bytes[buffer] = numberedFrames(handedAt[buffer] * 10, 10);
         done[buffer] = true;
     }
     static long long recorded(void *context, int buffer)
@@ -89,7 +85,7 @@ std::vector<int> newestLeft(const InputRing &ring, int count)
 std::vector<int> numbered(long long from, long long to)
 {
     std::vector<int> values;
-    for (long long f = from; f < to; ++f) values.push_back(static_cast<int>(f % 100) + 1);
+    for (long long f = from; f < to; ++f) values.push_back(leftOf(f));
     return values;
 }
 

@@ -2,6 +2,8 @@
 // becomes one signed byte.
 #include "sound/sample_window.h"
 
+#include "numbered_frames.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -39,26 +41,6 @@ INSTANTIATE_TEST_SUITE_P(
         Conversion{"s24Top", 3, {0x12, 0x34, 0x56}, 0x56}),
     [](const ::testing::TestParamInfo<Conversion> &row) { return std::string(row.param.name); });
 
-// Frames whose top byte on the left is (frame % 100) + 1 and on the right
-// its negative, so that every sample names the frame it came from.
-std::vector<unsigned char> numberedFrames(long long frames, int channels, int bytesPerSample)
-{
-    std::vector<unsigned char> bytes;
-    for (long long f = 0; f < frames; ++f)
-        for (int c = 0; c < channels; ++c) {
-            const int top = static_cast<int>(f % 100) + 1;
-            for (int b = 0; b < bytesPerSample - 1; ++b) bytes.push_back(0xA5);
-            const int value = c == 0 ? top : -top;
-            bytes.push_back(static_cast<unsigned char>(bytesPerSample == 1 ? value + 128 : value));
-        }
-    return bytes;
-}
-
-int leftOf(long long frame)
-{
-    return static_cast<int>(frame % 100) + 1;
-}
-
 // The window's samples by hand: from index `from` on, the frames count up
 // from `frame` (-1: silence), until the next run begins.
 struct Run {
@@ -80,7 +62,7 @@ TEST_P(NewestFrames, AreTheFramesJustBeforeTheEnd)
 {
     const Window &row = GetParam();
     for (int bytesPerSample : {1, 2, 3}) {
-        const std::vector<unsigned char> bytes = numberedFrames(row.frameCount, 2, bytesPerSample);
+        const std::vector<unsigned char> bytes = numberedFrames(0, row.frameCount, 2, bytesPerSample);
         const PcmBlock block{bytes.data(), row.frameCount, 2, bytesPerSample, row.loops};
         signed char waveform[2][576];
         std::memset(waveform, 0x55, sizeof waveform);
@@ -113,7 +95,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(NewestFramesMono, FillBothRowsAlikeAndReportOneChannel)
 {
-    const std::vector<unsigned char> bytes = numberedFrames(2000, 1, 2);
+    const std::vector<unsigned char> bytes = numberedFrames(0, 2000, 1, 2);
     const PcmBlock block{bytes.data(), 2000, 1, 2, false};
     signed char waveform[2][576];
     ASSERT_EQ(fillWaveform(block, 1500, waveform), 1);

@@ -3,6 +3,8 @@
 // the decoder had not yet decoded is silence it counts.
 #include "sound/stream_ring.h"
 
+#include "numbered_frames.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -10,21 +12,6 @@
 #include <vector>
 
 namespace {
-
-// Frame f's top byte on the left is f % 100 + 1 and on the right its
-// negative, so that every sample names the frame it came from.
-int leftOf(long long frame)
-{
-    return static_cast<int>(frame % 100) + 1;
-}
-
-std::vector<unsigned char> numberedFrames(long long from, long long count)
-{
-    std::vector<unsigned char> bytes;
-    for (long long f = from; f < from + count; ++f)
-        for (int top : {leftOf(f), -leftOf(f)}) bytes.insert(bytes.end(), {0x5A, static_cast<unsigned char>(top)});
-    return bytes;
-}
 
 struct Ring {
     std::vector<unsigned char> bytes;

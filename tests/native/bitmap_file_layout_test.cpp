@@ -78,6 +78,10 @@ constexpr LayoutRow layoutRows[] = {
     {"face8AllColoursNamed", 11578, 1078, 40, 137, 75, 8, 0, 10500, 256, true, 1024, 1064, 10500, 10500},
     {"face4", 5518, 118, 40, 137, 75, 4, 0, 5400, 0, true, 64, 104, 5400, 5400},
     {"face1", 1562, 62, 40, 137, 75, 1, 0, 1500, 2, true, 8, 48, 1500, 1500},
+    // A file cut short still gets the whole image's block, its rows padded
+    // to four bytes (two would do at 24 bits, not at 8 or 1).
+    {"shortFace8", 1178, 1078, 40, 137, 75, 8, 0, 0, 0, true, 1024, 1064, 100, 10500},
+    {"shortFace1", 162, 62, 40, 137, 75, 1, 0, 0, 2, true, 8, 48, 100, 1500},
     // Read as laid down, not as the file means it.
     {"shortTable16Colours", 10618, 118, 40, 137, 75, 8, 0, 10500, 16, true, 1024, 1064, 10500, 10500},
     {"gapBeforePixels", 30966, 66, 40, 137, 75, 24, 0, 30900, 0, true, 0, 40, 30900, 30900},

@@ -2,49 +2,43 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <memory>
 #include <vector>
 
 namespace {
 
-// Nearest-rank percentile, computed the plain way over the sorted list.
-long long sortedPercentile(std::vector<long long> values, int percent)
-{
-    std::sort(values.begin(), values.end());
-    size_t rank = (values.size() * static_cast<size_t>(percent) + 99) / 100;
-    if (rank < 1) rank = 1;
-    return values[rank - 1];
-}
-
+// Intervals in microseconds, each a multiple of the 10 us bin, and what a
+// reader works out from them by hand: the rate is the intervals' count over
+// their sum, a percentile is the value at rank ceil(count x percent / 100)
+// of the sorted list.
 struct Series {
     const char *name;
-    std::vector<long long> intervals;  // microseconds, multiples of the 10 us bin
+    std::vector<long long> intervals;
+    double framesPerSecond;
+    long long median, p99, longest;
 };
 
-class FrameStatsSeries : public ::testing::TestWithParam<Series> {};
-
-TEST_P(FrameStatsSeries, RateMedianAndP99MatchTheSortedList)
+std::unique_ptr<FrameStats> recorded(const std::vector<long long> &intervals)
 {
-    const Series &row = GetParam();
     auto stats = std::make_unique<FrameStats>();
     resetFrameStats(*stats);
     long long time = 123456789;
     recordFrame(*stats, time);
-    long long total = 0;
-    for (long long interval : row.intervals) {
-        time += interval;
-        total += interval;
-        recordFrame(*stats, time);
-    }
-    EXPECT_EQ(stats->frames, static_cast<long long>(row.intervals.size()) + 1);
-    EXPECT_DOUBLE_EQ(framesPerSecond(*stats), static_cast<double>(row.intervals.size()) * 1e6 / static_cast<double>(total));
-    EXPECT_EQ(intervalPercentile(*stats, 50), sortedPercentile(row.intervals, 50));
-    EXPECT_EQ(intervalPercentile(*stats, 99), sortedPercentile(row.intervals, 99));
-    EXPECT_EQ(intervalPercentile(*stats, 100), *std::max_element(row.intervals.begin(), row.intervals.end()));
+    for (long long interval : intervals) recordFrame(*stats, time += interval);
+    return stats;
 }
 
-std::vector<long long> steadyWithOneLate()
+// 100 intervals of 25 ms, the first few 31 ms.
+std::vector<long long> hundredWithLate(int late)
+{
+    std::vector<long long> intervals(100, 25000);
+    for (int i = 0; i < late; ++i) intervals[i] = 31000;
+    return intervals;
+}
+
+// 200 frames of 25 ms, one of them 15 ms late and the next as early: the
+// sum is still 5 s.
+std::vector<long long> oneLateOneEarly()
 {
     std::vector<long long> intervals(200, 25000);
     intervals[100] = 40000;
@@ -52,26 +46,47 @@ std::vector<long long> steadyWithOneLate()
     return intervals;
 }
 
-std::vector<long long> jittered()
+// 1,000 us down to 10 us: the k-th smallest is 10k, the sum 50,500 us.
+std::vector<long long> tenthsOfAMillisecondDown()
 {
     std::vector<long long> intervals;
-    for (int i = 0; i < 1000; ++i) intervals.push_back(24000 + (i * 7919 % 201) * 10);
+    for (long long interval = 1000; interval >= 10; interval -= 10) intervals.push_back(interval);
     return intervals;
 }
 
-std::vector<long long> tailOfThreePercent()
+class FrameStatsSeries : public ::testing::TestWithParam<Series> {};
+
+TEST_P(FrameStatsSeries, RateAndPercentiles)
 {
-    std::vector<long long> intervals(97, 25000);
-    intervals.insert(intervals.end(), 3, 31000);
-    return intervals;
+    const Series &row = GetParam();
+    const auto stats = recorded(row.intervals);
+    EXPECT_EQ(stats->frames, static_cast<long long>(row.intervals.size()) + 1);
+    EXPECT_NEAR(framesPerSecond(*stats), row.framesPerSecond, 1e-3);
+    EXPECT_EQ(intervalPercentile(*stats, 50), row.median);
+    EXPECT_EQ(intervalPercentile(*stats, 99), row.p99);
+    EXPECT_EQ(intervalPercentile(*stats, 100), row.longest);
 }
 
-INSTANTIATE_TEST_SUITE_P(Runs, FrameStatsSeries,
-                         ::testing::Values(Series{"single", {25000}}, Series{"steadyWithOneLate", steadyWithOneLate()},
-                                           Series{"jittered", jittered()},
-                                           Series{"tailOfThreePercent", tailOfThreePercent()},
-                                           Series{"evenCountTakesLowerMiddle", {10000, 20000, 30000, 40000}}),
-                         [](const ::testing::TestParamInfo<Series> &row) { return std::string(row.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Runs, FrameStatsSeries,
+    ::testing::Values(
+        Series{"single", {25000}, 40.0, 25000, 25000, 25000},
+        // Rank 2 of 4 for the median, rank 4 (3.96 rounded up) for the 99th.
+        Series{"evenCountTakesLowerMiddle", {40000, 10000, 30000, 20000}, 40.0, 20000, 40000, 40000},
+        Series{"oneLateOneEarly", oneLateOneEarly(), 40.0, 25000, 25000, 40000},
+        // 100 intervals summing to 2.506 s and 2.512 s: one late frame in a
+        // hundred lies beyond the 99th percentile, two do not.
+        Series{"onePercentLate", hundredWithLate(1), 39.9042, 25000, 25000, 31000},
+        Series{"twoPercentLate", hundredWithLate(2), 39.8089, 25000, 31000, 31000}),
+    [](const ::testing::TestParamInfo<Series> &row) { return std::string(row.param.name); });
+
+TEST(FrameStats, EveryPercentileOfAHundredDistinctIntervals)
+{
+    const auto stats = recorded(tenthsOfAMillisecondDown());
+    EXPECT_NEAR(framesPerSecond(*stats), 1980.198, 1e-3);  // 100 frames in 50.5 ms
+    for (int percent = 1; percent <= 100; ++percent) EXPECT_EQ(intervalPercentile(*stats, percent), 10 * percent);
+    EXPECT_EQ(intervalPercentile(*stats, 0), 10) << "rank 0 reads as the first";
+}
 
 TEST(FrameStats, EmptyAndSingleFrameReportZero)
 {

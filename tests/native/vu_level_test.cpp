@@ -82,11 +82,15 @@ INSTANTIATE_TEST_SUITE_P(
         WorkedRow{"fullScaleOnUpperStop", filled(-128), 21.0646, 21.0646, {120, 46}, {258, 46}},
         WorkedRow{"allTenSettled", filled(10), 9.99245, 9.99245, {79, 11}, {217, 11}},
         WorkedRow{"onlySampleZeroCountsAsSilence", onlyFirstSample(), 0.0, -34.925, {16, 45}, {154, 45}},
-        WorkedRow{"singleOneAtIndexOne", singleSample(1, 1), 0.0, 0.275 * -27.60422483423212, {16, 45}, {154, 45}},
-        WorkedRow{"singleMinusOneAtLastIndex", singleSample(575, -1), 0.0, 0.275 * -27.60422483423212, {16, 45}, {154, 45}},
-        WorkedRow{"storedAboveLimitReadsAs127", filled(0), 500.0, 0.275 * -127 + 0.725 * 127, {120, 46}, {258, 46}},
-        WorkedRow{"storedNaNReadsAsMinus127", filled(-128), std::numeric_limits<double>::quiet_NaN(),
-                  0.275 * 21.06462 + 0.725 * -127, {16, 45}, {154, 45}}),
+        // One sample of magnitude 1 is a mean of 1/576: 10 log10(1/576) is
+        // -27.6042 dB. Starting from that level, the level stays there.
+        WorkedRow{"singleOneAtIndexOne", singleSample(1, 1), -27.6042, -27.6042, {16, 45}, {154, 45}},
+        WorkedRow{"singleMinusOneAtLastIndex", singleSample(575, -1), -27.6042, -27.6042, {16, 45}, {154, 45}},
+        // Silence from a stored 127: -34.925 + 92.075.
+        WorkedRow{"storedAboveLimitReadsAs127", filled(0), 500.0, 57.15, {120, 46}, {258, 46}},
+        // Silence from a stored -127 stays at -127.
+        WorkedRow{"storedNaNReadsAsMinus127", filled(0), std::numeric_limits<double>::quiet_NaN(), -127.0,
+                  {16, 45}, {154, 45}}),
     [](const ::testing::TestParamInfo<WorkedRow> &row) { return std::string(row.param.name); });
 
 // Frame-by-frame levels under constant input, with the frame on which the
@@ -195,10 +199,10 @@ TEST(VuLevel, MixedRowsWithTheSameMagnitudesReadAsTheWorkedRow)
 
 TEST(VuLevel, NinetyDegreesUsesTheMetersPi)
 {
-    // 3.14/2 instead of pi/2 leaves cos at about 0.0008, so x is 68.456.
-    const double upright = (90.0 - 45.5) / 5.6;
-    EXPECT_EQ(endOf(needleLineForLevel(0, upright)), (Point{68, 10}));
-    EXPECT_EQ(endOf(needleLineForLevel(1, upright)), (Point{206, 10}));
+    // The needle stands upright at 7.9464 dB. 3.14/2 instead of pi/2 leaves
+    // cos at about 0.0008, so x is 68.456, not 68.5.
+    EXPECT_EQ(endOf(needleLineForLevel(0, 7.9464)), (Point{68, 10}));
+    EXPECT_EQ(endOf(needleLineForLevel(1, 7.9464)), (Point{206, 10}));
 }
 
 TEST(VuLevel, EveryEndPointStaysInItsOwnMeter)

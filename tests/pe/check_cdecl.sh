@@ -27,8 +27,8 @@ if ! { symbols=$($nm "$dll") && headers=$($objdump -p "$dll"); }; then
     echo "FAIL: cannot read $dll"
     exit 1
 fi
-failures=0
-fail() { echo "FAIL $1"; failures=$((failures + 1)); }
+# shellcheck source=tests/checks.sh
+. "$(dirname "$0")/../checks.sh"
 
 address_of() {  # a data symbol's address, or nothing
     printf '%s\n' "$symbols" | awk -v name="_$1" '$2 ~ /^[DdBb]$/ && $3 == name { print $1 }'
@@ -41,7 +41,7 @@ word_at() {  # the 32-bit little-endian word at an address, in hex
 check_function() {  # what, address (8 hex digits)
     names=$(printf '%s\n' "$symbols" | awk -v at="$2" '$1 == at && $2 ~ /^[Tt]$/ && $3 !~ /^\./ { print $3 }' | xargs)
     if [ -z "$names" ]; then
-        fail "$1: no function symbol at 0x$2"
+        check "$1: a function symbol at 0x$2" false
         return
     fi
     name=${names%% *}
@@ -49,11 +49,7 @@ check_function() {  # what, address (8 hex digits)
     found=
     case $names in *@*) found="symbol $names" ;; esac
     [ -z "$pops" ] || found="${found:+$found, }returns with $pops"
-    if [ -z "$found" ]; then
-        echo "ok   $1 -> $name: cdecl (no @N in the symbol, plain ret), as expected"
-    else
-        fail "$1 -> $name: expected cdecl (no @N in the symbol, plain ret), found callee pops: $found"
-    fi
+    check "$1 -> $name: cdecl (no @N in the symbol, plain ret)${found:+; found callee pops: $found}" test -z "$found"
 }
 
 export_rva=$(printf '%s\n' "$headers" | sed -n 's/^.*\[ *0\] +base\[ *1\] \([0-9a-f]*\) Export RVA$/\1/p')
@@ -61,20 +57,20 @@ image_base=$(printf '%s\n' "$headers" | sed -n 's/^ImageBase[[:space:]]*\([0-9a-
 if [ -n "$export_rva" ] && [ -n "$image_base" ]; then
     check_function "export ordinal 1 (winampVisGetHeader)" "$(printf '%08x' $((0x$image_base + 0x$export_rva)))"
 else
-    fail "export ordinal 1 not found"
+    check "export ordinal 1 found" false
 fi
 
 while read -r record offset entry; do
     base=$(address_of "$record")
     if [ -z "$base" ]; then
-        fail "$record.$entry: no data symbol $record"
+        check "$record.$entry: a data symbol $record" false
         continue
     fi
     target=$(word_at "$(printf '%08x' $((0x$base + offset)))")
     if [ -z "$target" ]; then
-        fail "$record.$entry: cannot read the slot at $record+$offset"
+        check "$record.$entry: the slot at $record+$offset can be read" false
     elif [ "$target" = 00000000 ]; then
-        fail "$record.$entry: the slot at $record+$offset is empty"
+        check "$record.$entry: the slot at $record+$offset is filled" false
     else
         check_function "$record.$entry" "$target"
     fi

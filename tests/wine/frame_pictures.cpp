@@ -7,15 +7,23 @@
 #include <cstring>
 #include <sstream>
 
+// 32 bits a pixel, rows from the top: the layout of a Picture.
+static BITMAPINFOHEADER pictureLayout(int width, int height)
+{
+    BITMAPINFOHEADER header = {};
+    header.biSize = sizeof header;
+    header.biWidth = width;
+    header.biHeight = -height;
+    header.biPlanes = 1;
+    header.biBitCount = 32;
+    header.biCompression = BI_RGB;
+    return header;
+}
+
 HBITMAP createTopDownSection(int width, int height, std::uint32_t **bits)
 {
     BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    info.bmiHeader = pictureLayout(width, height);
     return CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, reinterpret_cast<void **>(bits), nullptr, 0);
 }
 
@@ -47,12 +55,7 @@ Picture readBitmap(HBITMAP bitmap, int width, int height)
         BITMAPINFOHEADER header;
         RGBQUAD colours[256];
     } info = {};
-    info.header.biSize = sizeof info.header;
-    info.header.biWidth = width;
-    info.header.biHeight = -height;
-    info.header.biPlanes = 1;
-    info.header.biBitCount = 32;
-    info.header.biCompression = BI_RGB;
+    info.header = pictureLayout(width, height);
     GetDIBits(BorrowedDC(nullptr), bitmap, 0, height, picture.pixels.data(), reinterpret_cast<BITMAPINFO *>(&info),
               DIB_RGB_COLORS);
     for (auto &pixel : picture.pixels) pixel &= 0xFFFFFF;

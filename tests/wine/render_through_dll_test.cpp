@@ -9,8 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -227,9 +225,7 @@ TEST(VuThroughTheDll, ClosedWindowFailsTheFirstCopyAndEndsTheVisualization)
 // written to vu-sweep-frames.bin beside the test program. The 32-bit and the
 // 64-bit build must write the same bytes (frames_same_on_both_widths): the
 // widths differ in the maths library and in floating-point code, and an end
-// point a hair from a whole pixel is where that would show. The test finds
-// the frame where one is closest to flipping, from the levels it computes
-// itself, and names it.
+// point a hair from a whole pixel is where that would show.
 TEST(VuThroughTheDll, SweepOverTheWholeTravelIsWrittenForTheOtherWidth)
 {
     PlacedFace face(testFaceFile(137, 75));
@@ -242,9 +238,6 @@ TEST(VuThroughTheDll, SweepOverTheWholeTravelIsWrittenForTheOtherWidth)
     // Rises of two speeds to the upper stop, silence, and again: the sum of
     // a row's samples 1 to 575 takes most values from 0 to 73,600 on the way.
     constexpr int frameCount = 640;
-    double level[2] = {0, 0};
-    double closest = 1;
-    int closestFrame = 0;
     for (int frame = 0; frame < frameCount; ++frame) {
         for (int channel = 0; channel < 2; ++channel) {
             const int step = frame % 320, period = channel ? 150 : 300;
@@ -255,23 +248,12 @@ TEST(VuThroughTheDll, SweepOverTheWholeTravelIsWrittenForTheOtherWidth)
                 const int magnitude = sum / 575 + (i <= sum % 575 ? 1 : 0);
                 row[i] = static_cast<signed char>(i % 2 ? -magnitude : (magnitude > 127 ? -128 : magnitude));
             }
-            // Where the end point lands, computed here from the sum.
-            const double channelLevel = sum ? 10.0 * std::log10(sum / 576.0) : -127.0;
-            level[channel] = 0.275 * std::max(channelLevel, -127.0) + 0.725 * level[channel];
-            const double degrees = std::min(std::max(level[channel] * 5.6 + 45.5, 20.5), 160.0);
-            const double radians = degrees * 3.14 / 180;
-            for (double exact : {std::cos(radians) * -55 + 68.5, 65 - std::sin(radians) * 55}) {
-                const double distance = std::fabs(exact - std::round(exact));
-                if (distance > 0 && distance < closest) closest = distance, closestFrame = frame;
-            }
         }
         ASSERT_EQ(vu.render(), 0) << "frame " << frame;
         const Picture window = vu.read(275, 75);
         ASSERT_EQ(std::fwrite(window.pixels.data(), 4, window.pixels.size(), frames), window.pixels.size());
     }
     std::fclose(frames);
-    std::printf("vu sweep: %d frames; an end point %.3g of a pixel from flipping in frame %d\n", frameCount,
-                closest, closestFrame);
 }
 
 TEST(ScopeThroughTheDll, SilenceThenOneChannelThenARepaint)

@@ -129,6 +129,13 @@ struct ModuleCase {
 
 void PrintTo(const ModuleCase &row, std::ostream *out) { *out << row.section; }
 
+const ModuleCase bothModules[] = {{0, vuSection, scopeSection, vuFrame}, {1, scopeSection, vuSection, scopeFrame}};
+
+std::string moduleName(const ::testing::TestParamInfo<ModuleCase> &param)
+{
+    return param.param.index == 0 ? "Vu" : "Scope";
+}
+
 class FirstStart : public ::testing::TestWithParam<ModuleCase> {};
 
 TEST_P(FirstStart, OpensAtHundredHundredAndQuitSavesThere)
@@ -196,12 +203,7 @@ TEST_P(FirstStart, OpensAtHundredHundredAndQuitSavesThere)
     unloadPlugin(plugin);
 }
 
-INSTANTIATE_TEST_SUITE_P(Modules, FirstStart,
-                         ::testing::Values(ModuleCase{0, vuSection, scopeSection, vuFrame},
-                                           ModuleCase{1, scopeSection, vuSection, scopeFrame}),
-                         [](const ::testing::TestParamInfo<ModuleCase> &param) {
-                             return param.param.index == 0 ? std::string("Vu") : std::string("Scope");
-                         });
+INSTANTIATE_TEST_SUITE_P(Modules, FirstStart, ::testing::ValuesIn(bothModules), moduleName);
 
 TEST(VisWindowLifecycle, NextRunOpensWhereTheLastOneLeftTheWindow)
 {
@@ -879,12 +881,7 @@ TEST_P(PaintThroughTheLibrary, CoversTheClientAreaFromTheMonochromeBackBuffer)
     unloadPlugin(plugin);
 }
 
-INSTANTIATE_TEST_SUITE_P(Modules, PaintThroughTheLibrary,
-                         ::testing::Values(ModuleCase{0, vuSection, scopeSection, vuFrame},
-                                           ModuleCase{1, scopeSection, vuSection, scopeFrame}),
-                         [](const ::testing::TestParamInfo<ModuleCase> &param) {
-                             return param.param.index == 0 ? std::string("Vu") : std::string("Scope");
-                         });
+INSTANTIATE_TEST_SUITE_P(Modules, PaintThroughTheLibrary, ::testing::ValuesIn(bothModules), moduleName);
 
 // The same procedure, linked into this program, painting from a back
 // buffer the test fills with a pattern of its own and makes larger than

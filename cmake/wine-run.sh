@@ -18,7 +18,10 @@
 #
 # Without a DISPLAY a private Xvfb serves the run. A program still running
 # after S seconds (default VLVIS_WINE_TIMEOUT; 0 or unset: no limit) is
-# killed, and the run fails with status 124. --wait also waits for every
+# killed, and the run fails with status 124. In the guest, where everything
+# takes about 15 times as long, S is stretched 15 times; the program gets the
+# factor in VLVIS_TIME_STRETCH (1 elsewhere), so that the time limits inside
+# it stretch alike. --wait also waits for every
 # process the program started in the prefix, and for the registry to be
 # written back to the prefix's files. Status 125: Wine could not be run.
 set -u
@@ -78,6 +81,9 @@ else
         way="32-bit Wine in a qemu guest (this kernel refuses i386 code)"
     fi
 fi
+if [ -n "$native" ]; then stretch=1; else stretch=15; fi
+# Inside the guest the runner that started it has set the factor.
+[ -n "${VLVIS_IN_GUEST:-}" ] || export VLVIS_TIME_STRETCH="$stretch"
 if [ -n "$print_way" ]; then
     echo "$way"
     exit 0
@@ -114,14 +120,14 @@ fi
 
 if [ -z "$native" ]; then
     share=$(dirname "$prefix")
-    # Emulated, everything takes about 15 times as long. The guest gets a
-    # display of its own: the host's is out of its reach.
+    # The guest gets a display of its own: the host's is out of its reach.
     in_guest() {
         guest_limit=$1
         shift
         # shellcheck disable=SC2086
         env -u DISPLAY VLVIS_IN_GUEST=1 VLVIS_WINE_TEMPLATE= \
-            "$here/guest/guest-run.sh" $guest_limit --share "$share" --env VLVIS_IN_GUEST -- "$here/wine-run.sh" --win32 "$@"
+            "$here/guest/guest-run.sh" $guest_limit --share "$share" --env VLVIS_IN_GUEST --env VLVIS_TIME_STRETCH \
+            -- "$here/wine-run.sh" --win32 "$@"
     }
     if ! ready "$prefix"; then
         echo "wine-run: $way: making the prefix $prefix" >&2
@@ -130,7 +136,7 @@ if [ -z "$native" ]; then
     fi
     [ -n "$prepare_only" ] && exit 0
     echo "wine-run: $way" >&2
-    timeout=$((timeout * 15))
+    timeout=$((timeout * stretch))
     guest_limit=
     [ "$timeout" = 0 ] || guest_limit="--timeout $((timeout + 300))"
     in_guest "$guest_limit" --timeout "$timeout" $wait_all "$prefix" "$@"

@@ -2,7 +2,27 @@
 # Installs the Debian/Ubuntu packages the build, the tests and the demo need,
 # 32-bit Wine among them (the i386 architecture is added for it).
 # As root it runs apt-get; otherwise it prints the exact commands and stops.
+#   install-deps.sh [--accept-unverified-i386-index]
+#
+# Only what apt verified is installed. A mirror caught mid-sync serves
+# indexes that do not match its signed release files, and apt rejects them:
+# apt-get update is tried again after a pause, and if an index stays
+# rejected and the packages cannot be installed without it, the script says
+# which index and what apt said, installs nothing and stops with status 75.
+# --accept-unverified-i386-index (or VLVIS_ACCEPT_UNVERIFIED_I386_INDEX=1,
+# for the scripts that run this one) is for machines whose mirror is known
+# to keep serving a stale i386 index: such an index is then fetched directly
+# and used anyway, with a warning saying what is not verified.
 set -eu
+
+accept_unverified=${VLVIS_ACCEPT_UNVERIFIED_I386_INDEX:-}
+[ "$accept_unverified" != 0 ] || accept_unverified=
+for argument; do
+    case $argument in
+        --accept-unverified-i386-index) accept_unverified=1 ;;
+        *) echo "usage: install-deps.sh [--accept-unverified-i386-index]" >&2; exit 2 ;;
+    esac
+done
 
 # GStreamer's plug-ins decode MP3, FLAC and Ogg Vorbis for the stand-in
 # player under Wine; the encoders and PulseAudio serve its tests.
@@ -40,39 +60,120 @@ if [ "$(id -u)" -ne 0 ]; then
     exit 1
 fi
 
-# A mirror caught mid-sync may serve an index that does not match its signed
-# release file; apt then drops that index. For the i386 index of a suite
-# whose amd64 index did arrive, that leaves the i386 halves of libraries
-# installed from that suite uninstallable, so the index is fetched again
-# directly. The packages it lists are still checked against its hashes.
-fetch_dropped_i386_indexes() {
-    for amd64 in /var/lib/apt/lists/*_binary-amd64_Packages*; do
-        [ -e "$amd64" ] || continue
-        i386=$(echo "$amd64" | sed 's/_binary-amd64_Packages.*/_binary-i386_Packages/')
-        if ls "$i386"* >/dev/null 2>&1; then continue; fi
-        url=http://$(basename "$i386" | tr _ /).xz
-        echo "install-deps: apt dropped $url; fetching it directly" >&2
-        if /usr/lib/apt/apt-helper download-file "$url" "$i386.xz" >/dev/null 2>&1; then
-            xz -dc "$i386.xz" >"$i386" && rm -f "$i386.xz"
-        fi
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# apt-get update, tried again after a pause while an index fails: a mirror
+# caught mid-sync serves indexes that do not match its signed release file.
+# What apt said about each index it rejected as unverified on the last try
+# stays in $work/rejected, one "URL  reason" a line.
+update_tries=3
+update_pause=20
+apt_update() {
+    try=1
+    while :; do
+        status=0
+        apt-get update -q >"$work/update.log" 2>&1 || status=$?
+        cat "$work/update.log"
+        sed -n 's/^[EW]: Failed to fetch \([^ ]*\)  *\(.*\)$/\1  \2/p' "$work/update.log" >"$work/failed"
+        { grep -i -e 'unexpected size' -e 'hash' -e 'signature' "$work/failed" || true
+          sed -n 's/^[EW]: \(GPG error: .*\|The repository .* is not signed.*\)$/\1/p' "$work/update.log"
+        } >"$work/rejected"
+        [ "$status" -ne 0 ] || [ -s "$work/failed" ] || [ -s "$work/rejected" ] || return 0
+        [ "$try" -lt "$update_tries" ] || return 0
+        echo "install-deps: apt-get update failed on an index (try $try of $update_tries); again in $update_pause s" >&2
+        sleep "$update_pause"
+        try=$((try + 1))
     done
 }
 
-apt_update() {
-    for _ in 1 2 3; do
-        apt-get update -q && return 0
-        sleep 5
-    done
-    echo "install-deps: apt-get update reported errors; going on with what it fetched" >&2
+# Where apt keeps the index at a URL: its lists folder, the URL's slashes
+# made underscores.
+lists=/var/lib/apt/lists/
+eval "$(apt-config shell lists Dir::State::lists/d)"
+list_file() { printf '%s%s' "$lists" "$(printf '%s' "$1" | sed 's|^[a-z]*://||; s|/|_|g')"; }
+
+# shellcheck disable=SC2086
+missing_i386=$(printf '%s\n' $missing | grep ':i386$' | tr '\n' ' ')
+accept_option="--accept-unverified-i386-index or VLVIS_ACCEPT_UNVERIFIED_I386_INDEX=1"
+
+# Only with the opt-in: each i386 package index that apt rejected is fetched
+# directly and written where apt keeps its indexes, uncompressed, and the
+# warning says what is not verified, with what the suite's signed release
+# file lists for the index beside what was taken.
+take_unverified_i386_indexes() {
+    helper=$(PATH=$PATH:/usr/lib/apt command -v apt-helper) || return 0
+    while read -r url said; do
+        case $url in */binary-i386/Packages.xz) ;; *) continue ;; esac
+        rm -f "$work/index.xz"
+        if ! "$helper" download-file "$url" "$work/index.xz" >/dev/null 2>&1; then
+            echo "install-deps: could not fetch $url" >&2
+            continue
+        fi
+        suite=${url%%/dists/*}/dists/$(printf '%s' "${url#*/dists/}" | cut -d/ -f1)
+        signed=$(awk -v entry="${url#"$suite"/}" '/^SHA256:/ { sums = 1; next } /^[^ ]/ { sums = 0 }
+            sums && $3 == entry { print "SHA256 " $1 ", " $2 " bytes" }' "$(list_file "$suite/InRelease")" 2>/dev/null)
+        taken="SHA256 $(sha256sum <"$work/index.xz" | cut -d' ' -f1), $(wc -c <"$work/index.xz") bytes"
+        index=$(list_file "${url%.xz}")
+        xz -dc "$work/index.xz" >"$index.new" && mv "$index.new" "$index"
+        cat >&2 <<WARNING
+install-deps: WARNING: an unverified index is used ($accept_option):
+    $url
+apt rejected it ("$said"). The signed release file of $suite
+lists ${signed:-no such file}; the copy taken: $taken. So nothing vouches
+for the package hashes it lists: the i386 packages installed now from that
+suite (${missing_i386}and the i386 packages they depend on) are checked
+only against hashes from this unverified index. It was written into
+$lists by hand; the next apt-get update that gets a verified copy replaces it.
+WARNING
+    done <"$work/rejected"
 }
 
 echo "Installing:$missing"
 export DEBIAN_FRONTEND=noninteractive
 [ -n "$i386_listed" ] || dpkg --add-architecture i386
 apt_update
-# shellcheck disable=SC2086
-if ! apt-get install -y -q --no-install-recommends $missing; then
-    fetch_dropped_i386_indexes
+
+install() {
     # shellcheck disable=SC2086
     apt-get install -y -q --no-install-recommends $missing
+}
+installable() {
+    # shellcheck disable=SC2086
+    apt-get install -s -q --no-install-recommends $missing >"$work/simulated.log" 2>&1
+}
+# Tried first without installing: an index apt rejected may not be needed.
+if installable; then
+    [ ! -s "$work/rejected" ] ||
+        echo "install-deps: the packages install without the indexes apt rejected; nothing is taken from those" >&2
+    install
+    exit 0
 fi
+# Not for want of an index apt rejected: apt's own words say why.
+if [ ! -s "$work/rejected" ]; then
+    install
+    exit
+fi
+if [ -n "$accept_unverified" ]; then
+    take_unverified_i386_indexes
+    if installable; then
+        install
+        exit 0
+    fi
+fi
+
+{
+    echo
+    echo "install-deps: stopped, nothing installed: apt rejected these package indexes"
+    echo "$update_tries times, $update_pause s apart, and the packages cannot be installed without them:"
+    sed 's/   */\n        /; s/^/    /' "$work/rejected"
+    echo "A mirror part way through an update serves indexes that do not match its"
+    echo "signed release file; once it has caught up, usually within hours, run:"
+    echo "    sudo $0"
+    [ -n "$accept_unverified" ] || {
+        echo "On a machine whose mirror is known to keep serving a stale i386 index,"
+        echo "$0 --accept-unverified-i386-index (or VLVIS_ACCEPT_UNVERIFIED_I386_INDEX=1"
+        echo "for the scripts that run it) takes such an index anyway, unverified."
+    }
+} >&2
+exit 75

@@ -11,8 +11,10 @@
 # is this script's.
 # Exit status 124: the time limit was reached (the guest is killed); 125: the
 # guest could not be made or started, or stopped before the command ended.
-# The guest is built on first use under $VLVIS_GUEST_DIR (default build/guest
-# of this checkout). VLVIS_GUEST_VERBOSE=1 shows the guest's boot and timing.
+# The guest lives under $VLVIS_GUEST_DIR (default build/guest of this
+# checkout), its kernel fetched beforehand by make-guest.sh (the win32 build
+# runs it): this script never fetches anything. VLVIS_GUEST_VERBOSE=1 shows
+# the guest's boot and timing.
 # Guests run in parallel, except that a shared folder is lent to one guest at
 # a time: a second call sharing the same folder waits for the first.
 set -u
@@ -72,7 +74,7 @@ done
 shares=$(printf '%s' "$shares" | LC_ALL=C sort -u)
 
 qemu=$(command -v qemu-system-x86_64) || die "no qemu-system-x86_64 (Debian package qemu-system-x86)"
-why=$("$here/make-guest.sh" "$guest_dir" 2>&1) ||
+why=$("$here/make-guest.sh" --offline "$guest_dir" 2>&1) ||
     die "could not make the guest in $guest_dir: $(printf '%s' "$why" | tail -n 1 | sed 's/^make-guest: //')"
 say "guest ready in $guest_dir"
 

@@ -2,21 +2,41 @@
 # Makes the guest that guest-run.sh boots: Debian's stock amd64 kernel, whose
 # IA32 emulation runs i386 programs, and a small initramfs (static busybox,
 # the kernel's own virtio, 9p and overlay modules, and init.sh).
-#   make-guest.sh DIR
-# Writes DIR/vmlinux, DIR/modules/ and DIR/kernel (the package's name) once,
-# then DIR/initrd and DIR/init.sh, the copy of init.sh that went into it, so
-# that a changed init.sh makes a new initramfs. All under a lock; a call that
-# finds everything in place returns at once. The kernel package is fetched
-# with apt-get download and unpacked here: nothing is installed on the machine.
+#   make-guest.sh [--offline] [DIR]
+# DIR defaults to $VLVIS_GUEST_DIR, else build/guest of this checkout.
+# The kernel package is fetched once with apt-get download, which checks it
+# against the signed package index, and unpacked here: nothing is installed
+# on the machine. DIR/vmlinux and DIR/modules/ come from it, and DIR/kernel
+# records it: package, version and the .deb's SHA256 on one line. Then
+# DIR/initrd and DIR/init.sh, the copy of init.sh that went into it, so that
+# a changed init.sh makes a new initramfs. All under a lock; a call that
+# finds everything in place returns at once. The win32 build runs this, so
+# that the tests need no network; with --offline (guest-run.sh) it never
+# fetches and fails if the kernel is not there yet.
 set -eu
 
-dir=$1
+offline=
+[ "${1:-}" != --offline ] || { offline=1; shift; }
 here=$(cd "$(dirname "$0")" && pwd)
+dir=${1:-${VLVIS_GUEST_DIR:-$(dirname "$(dirname "$here")")/build/guest}}
 
-up_to_date() {
-    [ -f "$dir/kernel" ] && cmp -s "$here/init.sh" "$dir/init.sh"
+# A record without the version comes from before versions were kept: the
+# kernel is fetched again, unless offline.
+kernel_recorded() {
+    [ -f "$dir/vmlinux" ] && [ -d "$dir/modules" ] && [ -f "$dir/kernel" ] &&
+        { [ -n "$offline" ] || [ "$(wc -w <"$dir/kernel")" -eq 3 ]; }
 }
-up_to_date && exit 0
+up_to_date() {
+    kernel_recorded && cmp -s "$here/init.sh" "$dir/init.sh"
+}
+say_kernel() {
+    [ -n "$offline" ] ||
+        echo "guest: $(cut -d' ' -f1,2 "$dir/kernel") (checked by apt when fetched), in $dir"
+}
+if up_to_date; then
+    say_kernel
+    exit 0
+fi
 
 fail() {
     echo "make-guest: $*" >&2
@@ -47,8 +67,9 @@ unpack_kernel() {
 }
 
 fetch_kernel() {
+    [ -z "$offline" ] || fail "its kernel has not been fetched yet: building the win32 preset fetches it (cmake --build --preset win32), as does $here/make-guest.sh"
     work=$dir/work
-    rm -rf "$work" "$dir/modules"
+    rm -rf "$work" "$dir/modules" "$dir/kernel"
     mkdir -p "$work"
     package=$(kernel_package)
     if ! { [ -n "$package" ] && (cd "$work" && apt-get download "$package") >"$work/apt.log" 2>&1; }; then
@@ -62,9 +83,10 @@ fetch_kernel() {
         (cd "$work" && apt-get download "$package") >>"$work/apt.log" 2>&1 ||
             fail "could not download $package: $(tail -n 1 "$work/apt.log")"
     fi
+    deb=$(ls "$work/$package"_*.deb)
     version=${package#linux-image-}
     modules=./lib/modules/$version
-    dpkg-deb --fsys-tarfile "$work/$package"_*.deb |
+    dpkg-deb --fsys-tarfile "$deb" |
         tar -x -C "$work" --wildcards "./boot/vmlinuz-$version" \
             "$modules/kernel/drivers/virtio/*" \
             "$modules/kernel/drivers/char/virtio_console.ko*" \
@@ -79,7 +101,7 @@ fetch_kernel() {
     if ! unpack_kernel "$work/boot/vmlinuz-$version" "$dir/vmlinux"; then
         mv "$work/boot/vmlinuz-$version" "$dir/vmlinux"
     fi
-    echo "$package" >"$dir/kernel"
+    echo "$package $(dpkg-deb -f "$deb" Version) sha256:$(sha256sum <"$deb" | cut -d' ' -f1)" >"$dir/kernel"
     rm -rf "$work"
 }
 
@@ -96,7 +118,7 @@ make_initrd() {
     chmod 755 "$root/init"
     cp -R "$dir/modules" "$root/lib/modules"
     # modprobe in the guest resolves the modules' dependencies from this.
-    "$busybox" depmod -b "$root" "$(sed 's/^linux-image-//' "$dir/kernel")" ||
+    "$busybox" depmod -b "$root" "$(cut -d' ' -f1 "$dir/kernel" | sed 's/^linux-image-//')" ||
         fail "depmod failed"
     (cd "$root" && find . | "$busybox" cpio -o -H newc -R 0:0) >"$dir/initrd.new" ||
         fail "could not pack the initramfs"
@@ -109,5 +131,6 @@ make_initrd() {
 mkdir -p "$dir"
 exec 9>"$dir/lock"
 flock 9
-[ -f "$dir/kernel" ] || fetch_kernel
+kernel_recorded || fetch_kernel
 cmp -s "$here/init.sh" "$dir/init.sh" || make_initrd
+say_kernel

@@ -45,10 +45,11 @@ HostResult runHost(const std::string &folder, const std::string &arguments)
         return result;
     }
     // Far above any run here; a host that hangs fails instead of stalling the suite.
-    if (WaitForSingleObject(process.hProcess, 60000) != WAIT_OBJECT_0) {
+    const DWORD limit = stretched(60000);
+    if (WaitForSingleObject(process.hProcess, limit) != WAIT_OBJECT_0) {
         TerminateProcess(process.hProcess, 99);
         WaitForSingleObject(process.hProcess, 5000);
-        result.err = "the host did not end within 60 s\n";
+        result.err = "the host did not end within " + std::to_string(limit / 1000) + " s\n";
     }
     GetExitCodeProcess(process.hProcess, &result.exitCode);
     CloseHandle(process.hThread);

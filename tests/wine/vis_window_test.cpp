@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <set>
 #include <string>
@@ -345,6 +346,21 @@ TEST(MessageBoxWatch, AnUnexpectedBoxFailsTheTestAtOnceWithItsText)
 {
     EXPECT_NONFATAL_FAILURE_ON_ALL_THREADS(MessageBoxA(nullptr, "Error registering window class", "blah", MB_OK),
                                            "\"blah\": Error registering window class");
+}
+
+// The guest runs everything about 15 times slower: the runner says how far
+// the limits inside its programs stretch there, and only there.
+TEST(TimeLimits, StretchOnlyInTheGuest)
+{
+    char inGuest[8] = {};
+    const bool guest = GetEnvironmentVariableA("VLVIS_IN_GUEST", inGuest, sizeof inGuest) > 0;
+    char factor[16] = {};
+    ASSERT_GT(GetEnvironmentVariableA("VLVIS_TIME_STRETCH", factor, sizeof factor), 0u)
+        << "the runner gives the factor in VLVIS_TIME_STRETCH";
+    if (guest)
+        EXPECT_GT(std::atoi(factor), 1);
+    else
+        EXPECT_EQ(std::atoi(factor), 1);
 }
 
 // --- many runs, nothing left behind ------------------------------------

@@ -3,6 +3,7 @@
 #include <winternl.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -182,7 +183,15 @@ void unloadPlugin(LoadedPlugin &plugin)
 
 void pumpMessagesFor(DWORD ms)
 {
-    pumpUntil([] { return false; }, ms);
+    pumpFor([] { return false; }, ms);
+}
+
+DWORD stretched(DWORD ms)
+{
+    char text[16] = {};
+    const DWORD length = GetEnvironmentVariableA("VLVIS_TIME_STRETCH", text, sizeof text);
+    const long factor = length > 0 && length < sizeof text ? std::strtol(text, nullptr, 10) : 1;
+    return factor > 1 ? ms * static_cast<DWORD>(factor) : ms;
 }
 
 std::vector<HostMessage> &hostMessages()

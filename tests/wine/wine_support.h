@@ -78,10 +78,15 @@ struct LoadedPlugin {
 LoadedPlugin loadPluginCopy(const std::string &name);
 void unloadPlugin(LoadedPlugin &plugin);
 
-// Dispatches this thread's messages until done() holds or the time is up.
+// A time limit of the tests in milliseconds, stretched by the factor the
+// runner gives where it runs programs emulated and everything takes longer
+// (VLVIS_TIME_STRETCH, a whole number; 1 without it).
+DWORD stretched(DWORD ms);
+
+// Dispatches this thread's messages until done() holds or ms have passed.
 // Returns done()'s last value.
 template <typename Done>
-bool pumpUntil(Done done, DWORD timeoutMs)
+bool pumpFor(Done done, DWORD ms)
 {
     const DWORD start = GetTickCount();
     for (;;) {
@@ -92,9 +97,16 @@ bool pumpUntil(Done done, DWORD timeoutMs)
         }
         if (done()) return true;
         const DWORD elapsed = GetTickCount() - start;
-        if (elapsed >= timeoutMs) return false;
+        if (elapsed >= ms) return false;
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
     }
+}
+
+// The same, waiting at most the time limit given, stretched.
+template <typename Done>
+bool pumpUntil(Done done, DWORD timeoutMs)
+{
+    return pumpFor(done, stretched(timeoutMs));
 }
 
 void pumpMessagesFor(DWORD ms);

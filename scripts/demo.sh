@@ -1,9 +1,9 @@
 #!/bin/sh
 # The demo: builds the plug-in and the stand-in player (vishost.exe), puts
 # the committed meter face where the plug-in reads it, and runs the VU
-# meters on the player's built-in program, on a sound file (MP3, FLAC, Ogg
-# Vorbis, WAV) or, with --live, on what the desktop plays; --scope runs the
-# oscilloscope.
+# meters on the player's built-in program, on sound files (MP3, FLAC, Ogg
+# Vorbis, WAV, or .m3u/.m3u8 playlists of them) played in turn or, with
+# --live, on what the desktop plays; --scope runs the oscilloscope.
 #
 # With a display the windows open for real (Esc or closing the player's
 # window ends the run). Without one, or with --headless, it runs each module
@@ -17,9 +17,10 @@ cd "$(dirname "$0")/.."
 
 usage() {
     cat <<'USAGE'
-usage: scripts/demo.sh [--scope] [--headless] [--seconds S] [--output DIR] [FILE | --live | --device NAME]
+usage: scripts/demo.sh [--scope] [--headless] [--seconds S] [--output DIR] [FILE... | --live | --device NAME]
 
-  FILE          play this sound file instead of the built-in program
+  FILE...       play these sound files in turn instead of the built-in
+                program; a .m3u or .m3u8 playlist plays its entries
   --live        show what the desktop plays: the sound server's monitor of
                 its default output; nothing is played
   --device NAME show what the recording device whose name contains NAME
@@ -37,7 +38,7 @@ modules=
 headless=
 seconds=10
 output="demo-output"
-file=
+files=  # one absolute path a line
 live=
 input=
 while [ $# -gt 0 ]; do
@@ -56,13 +57,13 @@ while [ $# -gt 0 ]; do
         -h | --help) usage; exit 0 ;;
         -*) usage >&2; exit 2 ;;
         *)
-            [ -z "$file" ] || { usage >&2; exit 2; }
             [ -f "$1" ] || { echo "demo: no file '$1'" >&2; exit 2; }
-            file=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
+            files="$files$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
+"
             shift ;;
     esac
 done
-[ -z "$file" ] || [ -z "$live" ] || { echo "demo: a file or live sound, not both" >&2; exit 2; }
+[ -z "$files" ] || [ -z "$live" ] || { echo "demo: files or live sound, not both" >&2; exit 2; }
 [ -n "${DISPLAY:-}" ] || headless=1
 
 scripts/install-deps.sh
@@ -91,12 +92,18 @@ monitor_of_default_output() {
         mine && $1 == "Description:" { sub(/^[ \t]*Description: /, ""); print; exit }'
 }
 
-# What the modules run on: the built-in program, the file, or live sound.
+# What the modules run on: the built-in program, the files, or live sound.
 set --
 source=
-if [ -n "$file" ]; then
-    set -- "$(windows_path "$file")"
-    source=" on $file"
+if [ -n "$files" ]; then
+    old_ifs=$IFS
+    IFS='
+'
+    for file in $files; do
+        set -- "$@" "$(windows_path "$file")"
+        source="${source:- on} $file"
+    done
+    IFS=$old_ifs
 elif [ -n "$live" ]; then
     [ -n "$input" ] || input=$(monitor_of_default_output)
     if [ -n "$input" ]; then set -- --input "$input"; else set -- --input; fi

@@ -1,4 +1,4 @@
-#include "command_line.h"
+#include "run/command_line.h"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +19,7 @@ TEST(CommandLine, DefaultsRunModuleZeroOfTheDllBesideTheHost)
     ASSERT_TRUE(parse({}, options, error)) << error;
     EXPECT_TRUE(options.pluginPath.empty());
     EXPECT_EQ(options.modules, std::vector<int>{0});
-    EXPECT_TRUE(options.soundFile.empty());
+    EXPECT_TRUE(options.soundFiles.empty());
     EXPECT_TRUE(options.captureFolder.empty());
     EXPECT_EQ(options.seconds, 0.0);
     EXPECT_FALSE(options.list || options.about || options.stats || options.mute || options.help);
@@ -30,12 +30,12 @@ TEST(CommandLine, EveryOptionIsRead)
     HostOptions options;
     std::string error;
     ASSERT_TRUE(parse({"--plugin", "c:\\x\\p.dll", "--module", "1,0,1", "--wav", "a b.wav", "--seconds", "2.5",
-                       "--capture", "out", "--stats", "--steady"},
+                       "--capture", "out", "--stats", "--steady", "c.mp3", "list.m3u8"},
                       options, error))
         << error;
     EXPECT_EQ(options.pluginPath, "c:\\x\\p.dll");
     EXPECT_EQ(options.modules, (std::vector<int>{1, 0, 1}));
-    EXPECT_EQ(options.soundFile, "a b.wav");
+    EXPECT_EQ(options.soundFiles, (std::vector<std::string>{"a b.wav", "c.mp3", "list.m3u8"})) << "in the order given";
     EXPECT_EQ(options.seconds, 2.5);
     EXPECT_EQ(options.captureFolder, "out");
     EXPECT_TRUE(options.stats);
@@ -63,7 +63,6 @@ TEST_P(CommandLineErrors, AreRefusedWithAReason)
 INSTANTIATE_TEST_SUITE_P(
     Lines, CommandLineErrors,
     ::testing::Values(BadLine{"unknown", {"--fast"}, "unknown argument '--fast'"},
-                      BadLine{"twoFiles", {"a.mp3", "--wav", "b.wav"}, "one sound file at a time"},
                       BadLine{"inputAndFile", {"--input", "mic", "a.mp3"}, "do not go together"},
                       BadLine{"inputSteady", {"--input", "--steady"}, "do not go together"},
                       BadLine{"dashedFile", {"-a.mp3"}, "unknown argument '-a.mp3'"},

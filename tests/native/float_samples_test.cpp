@@ -1,6 +1,6 @@
 // 32-bit float WAV samples become the 16-bit ones the sample path and the
 // sound device take: rounded, clipped at full scale, NaN as silence.
-#include "sample_window.h"
+#include "sound/sample_window.h"
 
 #include <gtest/gtest.h>
 

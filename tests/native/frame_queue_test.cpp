@@ -1,7 +1,7 @@
 // The capture's queue: frames reach the writer oldest first, a frame that
 // finds it full, by slots or by bytes, is dropped and counted, and a writer
 // that keeps up has one slot filled over and over.
-#include "frame_queue.h"
+#include "capture/frame_queue.h"
 
 #include <gtest/gtest.h>
 
@@ -54,6 +54,21 @@ TEST(FrameQueue, DropsFramesThatWouldPassItsMemoryLimit)
     EXPECT_GE(slotForNewFrame(queue, 1000), 0) << "the written frame's memory is free again";
     EXPECT_EQ(slotForNewFrame(queue, 3000), -1) << "a frame beyond the whole limit never fits";
     EXPECT_EQ(queue.dropped, 2);
+}
+
+// A frame that could not be copied (no bitmap, a failed copy) gives its
+// slot back: a run of such failures never uses the queue up.
+TEST(FrameQueue, SlotOfAFrameNotCopiedIsFreeAgain)
+{
+    FrameQueue queue;
+    makeFrameQueue(queue, 1LL << 40);
+    for (int i = 0; i < 2 * frameQueueSlots; ++i) {
+        const int slot = slotForNewFrame(queue, 10);
+        ASSERT_GE(slot, 0) << "failure " << i;
+        frameNotCopied(queue, slot);
+    }
+    EXPECT_EQ(oldestWaitingFrame(queue), -1) << "nothing waits to be written";
+    EXPECT_EQ(queue.queued + queue.dropped, 0);
 }
 
 }  // namespace

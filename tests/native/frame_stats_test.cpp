@@ -1,4 +1,4 @@
-#include "frame_stats.h"
+#include "run/frame_stats.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Live input: the vis gets the newest recorded frames in order however the
 // buffers fall across the ring's end, and a device is picked by its name.
-#include "live_input.h"
+#include "sound/live_input.h"
 
 #include <gtest/gtest.h>
 
@@ -32,6 +32,117 @@ TEST(InputRing, GivesTheNewestFramesInOrderAcrossItsEnd)
             ASSERT_EQ(waveform[1][i], -left) << "after " << written << " frames, index " << i;
         }
     }
+}
+
+// A stand-in for the recording device: buffer i, the how-manieth handed
+// over being n, holds frames numbered from n x 10, ten of them, once the
+// test marks it done.
+struct FakeDevice {
+    long long handedAt[inputBufferCount];
+    bool done[inputBufferCount] = {};
+    int refuseNext = 0;  // hand-overs to refuse
+    long long handOvers = 0;
+    std::vector<unsigned char> bytes[inputBufferCount];
+
+    FakeDevice()
+    {
+        for (int i = 0; i < inputBufferCount; ++i) handedAt[i] = i;
+    }
+    void finish(int buffer)
+    {
+        bytes[buffer].clear();
+        for (long long f = handedAt[buffer] * 10; f < handedAt[buffer] * 10 + 10; ++f)
+            bytes[buffer].insert(bytes[buffer].end(), {0, static_cast<unsigned char>(f % 100 + 1), 0, 0});
+        done[buffer] = true;
+    }
+    static long long recorded(void *context, int buffer)
+    {
+        auto &device = *static_cast<FakeDevice *>(context);
+        return device.done[buffer] ? 10 : -1;
+    }
+    static const unsigned char *data(void *context, int buffer)
+    {
+        return static_cast<FakeDevice *>(context)->bytes[buffer].data();
+    }
+    static bool handOver(void *context, int buffer)
+    {
+        auto &device = *static_cast<FakeDevice *>(context);
+        if (device.refuseNext > 0) {
+            --device.refuseNext;
+            return false;
+        }
+        device.done[buffer] = false;
+        device.handedAt[buffer] = inputBufferCount + device.handOvers++;
+        return true;
+    }
+    InputDevice seam() { return InputDevice{this, recorded, data, handOver}; }
+};
+
+// The newest frames in the ring after a collection: left top bytes.
+std::vector<int> newestLeft(const InputRing &ring, int count)
+{
+    signed char waveform[2][576];
+    fillWaveform(ring.block, ring.framesWritten, waveform);
+    return std::vector<int>(waveform[0] + 576 - count, waveform[0] + 576);
+}
+
+std::vector<int> numbered(long long from, long long to)
+{
+    std::vector<int> values;
+    for (long long f = from; f < to; ++f) values.push_back(static_cast<int>(f % 100) + 1);
+    return values;
+}
+
+TEST(InputBuffers, ABufferBackOutOfOrderDoesNotHoldUpTheOthers)
+{
+    InputRing ring;
+    makeInputRing(ring, 1000, 2, 2);
+    InputBuffers buffers;
+    makeInputBuffers(buffers);
+    FakeDevice device;
+    const InputDevice seam = device.seam();
+    // Buffer 1 comes back before buffer 0: it is taken at once.
+    device.finish(1);
+    EXPECT_EQ(collectBuffers(buffers, ring, seam), 1);
+    EXPECT_EQ(ring.framesWritten, 10);
+    EXPECT_EQ(newestLeft(ring, 10), numbered(10, 20));
+    // Then 0, with 2 and 3: the three in the order they were handed over.
+    device.finish(3);
+    device.finish(0);
+    device.finish(2);
+    EXPECT_EQ(collectBuffers(buffers, ring, seam), 3);
+    EXPECT_EQ(newestLeft(ring, 30), [] {
+        std::vector<int> order = numbered(0, 10);
+        for (int f : numbered(20, 40)) order.push_back(f);
+        return order;
+    }());
+    EXPECT_EQ(device.handOvers, 4) << "each handed back";
+    // A buffer that never comes back holds up none: 5 to 15 keep coming.
+    for (int round = 0; round < 3; ++round) {
+        for (int i = 5; i < inputBufferCount; ++i) device.finish(i);
+        EXPECT_EQ(collectBuffers(buffers, ring, seam), inputBufferCount - 5) << "round " << round;
+    }
+    EXPECT_EQ(buffers.refusals, 0);
+}
+
+TEST(InputBuffers, ABufferTheDeviceRefusesIsOfferedAgain)
+{
+    InputRing ring;
+    makeInputRing(ring, 1000, 2, 2);
+    InputBuffers buffers;
+    makeInputBuffers(buffers);
+    FakeDevice device;
+    const InputDevice seam = device.seam();
+    device.finish(0);
+    device.refuseNext = 1;
+    EXPECT_EQ(collectBuffers(buffers, ring, seam), 1);
+    EXPECT_EQ(buffers.refusals, 1) << "counted, so that the host can say so";
+    EXPECT_EQ(buffers.handedAt[0], -1) << "not with the device";
+    device.finish(1);
+    EXPECT_EQ(collectBuffers(buffers, ring, seam), 1);
+    EXPECT_EQ(device.handOvers, 2) << "buffer 1, and buffer 0 offered again";
+    EXPECT_GE(buffers.handedAt[0], 0);
+    EXPECT_EQ(ring.framesWritten, 20);
 }
 
 TEST(InputDevice, IsPickedByItsNameOrAnUnambiguousPart)

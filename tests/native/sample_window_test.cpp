@@ -1,6 +1,6 @@
 // The host's sample path: which frames the vis gets, and how each sample
 // becomes one signed byte.
-#include "sample_window.h"
+#include "sound/sample_window.h"
 
 #include <gtest/gtest.h>
 
@@ -174,6 +174,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(FormatRow{"cd", {true, 2, 44100, 16, 4}, true}, FormatRow{"mono8", {true, 1, 8000, 8, 1}, true},
                       FormatRow{"stereo24", {true, 2, 96000, 24, 6}, true},
                       FormatRow{"oneHertz", {true, 1, 1, 16, 2}, true},
+                      FormatRow{"float32", {false, 2, 44100, 32, 8, true}, true},
+                      FormatRow{"float64", {false, 2, 44100, 64, 16, true}, false},
                       FormatRow{"notPcm", {false, 2, 44100, 16, 4}, false},
                       FormatRow{"noChannels", {true, 0, 44100, 16, 0}, false},
                       FormatRow{"threeChannels", {true, 3, 44100, 16, 6}, false},

@@ -21,14 +21,13 @@ struct NeedleRun {
 
 NeedleRun runMeters(const std::string &name, const std::string &arguments)
 {
-    PlacedFace face(readWhole(exeFolder() + "vl-vu.bmp"));
-    const std::string folder = scratchFolder("host_media_" + name);
-    CopyFileA((exeFolder() + "vlvis003.dll").c_str(), (folder + "vlvis003.dll").c_str(), FALSE);
+    PlacedFace face(readFile(exeFolder() + "vl-vu.bmp"));
+    const StandInPlayer player = standInPlayer("host_media_" + name, "vlvis003.dll", "vlvis003.dll");
     NeedleRun run;
-    run.result = runHost(folder, "--plugin " + quoted(folder + "vlvis003.dll") + " --stats --capture " +
-                                     quoted(folder + "frames") + " " + arguments);
+    run.result = player.run("--stats --capture " + quoted(player.folder + "frames") + " " + arguments);
     Picture picture;
-    for (int n = 0; readPng(framePath(folder + "frames\\", n), picture); ++n) run.needles.push_back(needleAngles(picture));
+    for (int n = 0; readPng(framePath(player.folder + "frames\\", n), picture); ++n)
+        run.needles.push_back(needleAngles(picture));
     return run;
 }
 
@@ -95,6 +94,18 @@ TEST(HostOnRealFiles, NeedlesFollowTheWavFilesWhateverTheEncoding)
         std::printf("%s: %d frames, needles within %.2f degrees of the WAV file's\n", row.file,
                     int(run.needles.size()), largest);
     }
+}
+
+// Decoded whole, the half hour would take over 300 MB before its first
+// frame; played as it streams, it takes what a short file does.
+TEST(HostOnRealFiles, LongFilePlaysInBoundedMemory)
+{
+    const NeedleRun run = runMeters("long", "--seconds 2 " + madeFile("long.mp3"));
+    ASSERT_EQ(run.result.exitCode, 0u) << run.result.out << run.result.err;
+    EXPECT_FALSE(run.needles.empty());
+    const double peakMegabytes = statsFigure(run.result.out, "peak memory (working set)");
+    EXPECT_GT(peakMegabytes, 0) << run.result.out;
+    EXPECT_LT(peakMegabytes, 200) << run.result.out;
 }
 
 TEST(HostOnRealFiles, FileThatIsNotSoundIsAOneLineError)

@@ -48,6 +48,10 @@ perl -e '
     wav("tone.wav", 1, 2, $tone);
 '
 lame --quiet sweep.wav sweep.mp3
+# About half an hour of MP3 without a long encode: frames of an encoding
+# without the leading tag frame, repeated 1024 times.
+lame --quiet -t sweep.wav long.mp3
+for _ in 1 2 3 4 5 6 7 8 9 10; do cat long.mp3 long.mp3 >twice.mp3 && mv twice.mp3 long.mp3; done
 flac --silent sweep.wav -o sweep.flac
 oggenc --quiet sweep.wav -o sweep.ogg
 # Cut off part way through a frame, as an interrupted download is.

@@ -4,18 +4,10 @@
 
 #include <cmath>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
+#include <cstdlib>
 
+#include "owners/com_owner.h"
 #include "wine_support.h"
-
-std::string readWhole(const std::string &path)
-{
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
 
 static HANDLE inheritableFile(const std::string &path)
 {
@@ -54,9 +46,24 @@ HostResult runHost(const std::string &folder, const std::string &arguments)
     GetExitCodeProcess(process.hProcess, &result.exitCode);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    result.out = readWhole(outPath);
-    result.err += readWhole(errPath);
+    result.out = readFile(outPath);
+    result.err += readFile(errPath);
     return result;
+}
+
+StandInPlayer standInPlayer(const std::string &scratchName, const std::string &builtName, const std::string &copyName)
+{
+    StandInPlayer player;
+    player.folder = scratchFolder(scratchName);
+    if (CopyFileA((exeFolder() + builtName).c_str(), (player.folder + copyName).c_str(), FALSE))
+        player.plugin = player.folder + copyName;
+    return player;
+}
+
+double statsFigure(const std::string &out, const std::string &key)
+{
+    const size_t at = out.find(key + " ");
+    return at == std::string::npos ? -1 : std::atof(out.c_str() + at + key.size() + 1);
 }
 
 std::string quoted(const std::string &text)
@@ -69,30 +76,30 @@ bool readPng(const std::string &path, Picture &picture)
     // The thread's COM state is put back afterwards: the other tests in
     // this process run message boxes on it.
     const bool com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
-    IWICImagingFactory *factory = nullptr;
-    IWICBitmapDecoder *decoder = nullptr;
-    IWICBitmapFrameDecode *frame = nullptr;
-    IWICBitmapSource *converted = nullptr;
-    UINT width = 0, height = 0;
-    wchar_t widePath[MAX_PATH];
-    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, widePath, MAX_PATH);
-    bool read = SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                                           IID_IWICImagingFactory, reinterpret_cast<void **>(&factory))) &&
-                SUCCEEDED(factory->CreateDecoderFromFilename(widePath, nullptr, GENERIC_READ,
-                                                             WICDecodeMetadataCacheOnDemand, &decoder)) &&
-                SUCCEEDED(decoder->GetFrame(0, &frame)) && SUCCEEDED(frame->GetSize(&width, &height)) &&
-                SUCCEEDED(WICConvertBitmapSource(GUID_WICPixelFormat32bppBGR, frame, &converted));
-    if (read) {
-        // Blue, green, red and a spare byte: 0x00RRGGBB once the spare is cleared.
-        picture = Picture(static_cast<int>(width), static_cast<int>(height), 0);
-        read = SUCCEEDED(converted->CopyPixels(nullptr, width * 4, static_cast<UINT>(picture.pixels.size() * 4),
-                                               reinterpret_cast<BYTE *>(picture.pixels.data())));
-        for (std::uint32_t &pixel : picture.pixels) pixel &= 0xFFFFFF;
+    bool read;
+    {
+        ComOwner<IWICImagingFactory> factory;
+        ComOwner<IWICBitmapDecoder> decoder;
+        ComOwner<IWICBitmapFrameDecode> frame;
+        ComOwner<IWICBitmapSource> converted;
+        UINT width = 0, height = 0;
+        wchar_t widePath[MAX_PATH];
+        MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, widePath, MAX_PATH);
+        read = SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                          IID_IWICImagingFactory, factory.putVoid())) &&
+               SUCCEEDED(factory->CreateDecoderFromFilename(widePath, nullptr, GENERIC_READ,
+                                                            WICDecodeMetadataCacheOnDemand, decoder.put())) &&
+               SUCCEEDED(decoder->GetFrame(0, frame.put())) && SUCCEEDED(frame->GetSize(&width, &height)) &&
+               SUCCEEDED(WICConvertBitmapSource(GUID_WICPixelFormat32bppBGR, frame.get(), converted.put()));
+        if (read) {
+            // Blue, green, red and a spare byte: 0x00RRGGBB once the spare is cleared.
+            picture = Picture(static_cast<int>(width), static_cast<int>(height), 0);
+            read = SUCCEEDED(converted->CopyPixels(nullptr, width * 4, static_cast<UINT>(picture.pixels.size() * 4),
+                                                   reinterpret_cast<BYTE *>(picture.pixels.data())));
+            for (std::uint32_t &pixel : picture.pixels) pixel &= 0xFFFFFF;
+        }
     }
-    if (converted) converted->Release();
-    if (frame) frame->Release();
-    if (decoder) decoder->Release();
-    if (factory) factory->Release();
+    // The objects go before COM does.
     if (com) CoUninitialize();
     return read;
 }

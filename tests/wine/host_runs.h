@@ -15,13 +15,28 @@ struct HostResult {
     std::string out, err;
 };
 
-std::string readWhole(const std::string &path);
-
 std::string quoted(const std::string &text);
 
 // Runs vishost.exe from the build folder with the given arguments; its
 // output goes to files in folder.
 HostResult runHost(const std::string &folder, const std::string &arguments);
+
+// The stand-in player as a test sets it up: a fresh scratch folder with a
+// copy of a plug-in from the build folder in it, which each run loads.
+struct StandInPlayer {
+    std::string folder;
+    std::string plugin;  // the copy's path; empty when it could not be made
+    HostResult run(const std::string &arguments) const
+    {
+        return runHost(folder, "--plugin " + quoted(plugin) + " " + arguments);
+    }
+};
+// builtName is the DLL's name in the build folder, copyName the copy's.
+StandInPlayer standInPlayer(const std::string &scratchName, const std::string &builtName, const std::string &copyName);
+
+// The number after "key " in the host's output, as --stats prints it (a
+// line such as "  peak memory (working set) 44.6 MB"); -1 when missing.
+double statsFigure(const std::string &out, const std::string &key);
 
 // A captured frame read back from its PNG file.
 bool readPng(const std::string &path, Picture &picture);

@@ -24,7 +24,7 @@ using LogLine = std::map<std::string, std::string>;
 std::vector<LogLine> readLog(const std::string &folder)
 {
     std::vector<LogLine> lines;
-    std::istringstream text(readWhole(folder + "fake_vis_log.txt"));
+    std::istringstream text(readFile(folder + "fake_vis_log.txt"));
     std::string line;
     while (std::getline(text, line)) {
         LogLine fields;
@@ -95,14 +95,21 @@ long rampSample(int frame, int channel)
 // ---------------------------------------------------------------------------
 // Against the fake plug-in
 
+std::string testName()
+{
+    return std::string("host_") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+}
+
 class HostWithFake : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        folder = scratchFolder(std::string("host_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        ASSERT_TRUE(CopyFileA((exeFolder() + "fake_vis_plugin.dll").c_str(), (folder + "fake.dll").c_str(), FALSE));
+        player = standInPlayer(testName(), "fake_vis_plugin.dll", "fake.dll");
+        folder = player.folder;
+        ASSERT_FALSE(player.plugin.empty());
     }
-    HostResult run(const std::string &arguments) { return runHost(folder, "--plugin " + quoted(folder + "fake.dll") + " --mute " + arguments); }
+    HostResult run(const std::string &arguments) { return player.run("--mute " + arguments); }
+    StandInPlayer player;
     std::string folder;
 };
 
@@ -287,7 +294,7 @@ TEST_F(HostWithFake, BrokenOrUnsupportedWavIsAClearError)
         {"cut in its header",
          [&](const std::string &path) {
              writeWav(path, 8000, 2, 16, 1000, silence);
-             std::string bytes = readWhole(path);
+             std::string bytes = readFile(path);
              std::ofstream(path, std::ios::binary).write(bytes.data(), 30);
          },
          "format chunk that is too short"},
@@ -304,6 +311,91 @@ TEST_F(HostWithFake, BrokenOrUnsupportedWavIsAClearError)
     }
 }
 
+std::wstring widened(const std::string &text, UINT codePage)
+{
+    wchar_t wide[MAX_PATH];
+    return MultiByteToWideChar(codePage, 0, text.c_str(), -1, wide, MAX_PATH) ? wide : L"";
+}
+
+// As in a player: the files in turn, a playlist's entries in its place,
+// the vis running on across them, and an entry that cannot be played named
+// and passed over.
+TEST_F(HostWithFake, PlaysFilesAndPlaylistEntriesInTurn)
+{
+    writeWav(folder + "a.wav", 8000, 1, 16, 4000, rampSample);
+    writeWav(folder + "b.wav", 16000, 2, 16, 8000, rampSample);
+    // A name beyond ASCII, as a playlist holds it: UTF-8.
+    const std::string utf8Name = "b-\xC3\xA9.wav";
+    ASSERT_TRUE(MoveFileW(widened(folder + "b.wav", CP_ACP).c_str(), widened(folder + utf8Name, CP_UTF8).c_str()));
+    std::ofstream(folder + "list.m3u8", std::ios::binary)
+        << "#EXTM3U\r\n#EXTINF:1,gone\r\nmissing.wav\r\n" << utf8Name << "\r\n";
+    const HostResult result = run("--steady " + quoted(folder + "a.wav") + " " + quoted(folder + "list.m3u8"));
+    EXPECT_EQ(result.exitCode, 0u) << result.out << result.err;
+    EXPECT_NE(result.err.find("missing.wav"), std::string::npos) << result.err;
+    EXPECT_EQ(result.err.find('\n'), result.err.size() - 1) << "one line: " << result.err;
+
+    const std::vector<LogLine> log = readLog(folder);
+    const std::string sequence = calls(log);
+    ASSERT_EQ(sequence, "[" + std::string(sequence.size() - 2, 'r') + "]") << "one init, one quit";
+    expectOneThread(log);
+    // Half a second each, a frame a 25 ms of sound: 20 frames of a, then 20 of b.
+    std::string files;
+    for (const LogLine &line : log) {
+        if (line.at("call") != "render") continue;
+        EXPECT_EQ(number(line, "ramp"), 1) << "frame " << line.at("frame");
+        const bool a = number(line, "rate") == 8000 && number(line, "channels") == 1;
+        const bool b = number(line, "rate") == 16000 && number(line, "channels") == 2;
+        files += a ? "a" : b ? "b" : "?";
+    }
+    EXPECT_EQ(files, std::string(20, 'a') + std::string(20, 'b'));
+}
+
+TEST_F(HostWithFake, PlaylistOfNothingPlayableFails)
+{
+    std::ofstream(folder + "text.wav") << "not sound";
+    std::ofstream(folder + "broken.m3u") << "nothing.wav\ntext.wav\n";
+    const HostResult result = run("--steady " + quoted(folder + "broken.m3u"));
+    EXPECT_EQ(result.exitCode, 1u) << result.out << result.err;
+    EXPECT_NE(result.err.find("cannot find the sound file '" + folder + "nothing.wav'"), std::string::npos)
+        << result.err;
+    EXPECT_NE(result.err.find("'" + folder + "text.wav' is not a sound file"), std::string::npos) << result.err;
+    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 2) << result.err;
+    EXPECT_TRUE(readLog(folder).empty()) << "nothing runs";
+}
+
+// Ten hours of 22.05 kHz stereo, 3.2 GB: two seconds of ramp, then silence
+// the file system keeps as a hole. Whole, it would not fit in a 32-bit
+// process; played as it streams, it takes what a short file does.
+TEST_F(HostWithFake, TenHourFilePlaysInBoundedMemory)
+{
+    const std::string path = folder + "ten-hours.wav";
+    writeWav(path, 22050, 2, 16, 2 * 22050, rampSample);
+    const long long dataBytes = 10LL * 3600 * 22050 * 4;
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    LARGE_INTEGER end;
+    end.QuadPart = 44 + dataBytes;
+    DWORD written = 0;
+    const DWORD riffSize = static_cast<DWORD>(36 + dataBytes), dataSize = static_cast<DWORD>(dataBytes);
+    const bool made = SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && SetEndOfFile(file) &&
+                      SetFilePointer(file, 4, nullptr, FILE_BEGIN) == 4 &&
+                      WriteFile(file, &riffSize, 4, &written, nullptr) &&
+                      SetFilePointer(file, 40, nullptr, FILE_BEGIN) == 40 &&
+                      WriteFile(file, &dataSize, 4, &written, nullptr);
+    CloseHandle(file);
+    ASSERT_TRUE(made);
+
+    const HostResult result = run("--seconds 1 --stats " + quoted(path));
+    DeleteFileA(path.c_str());
+    EXPECT_EQ(result.exitCode, 0u) << result.out << result.err;
+    const double peakMegabytes = statsFigure(result.out, "peak memory (working set)");
+    EXPECT_GT(peakMegabytes, 0) << result.out;
+    EXPECT_LT(peakMegabytes, 256) << result.out;
+    const std::vector<LogLine> log = readLog(folder);
+    ASSERT_GE(log.size(), 3u);
+    for (size_t i = 1; i + 1 < log.size(); ++i) EXPECT_EQ(number(log[i], "ramp"), 1) << "frame " << i;
+}
+
 // ---------------------------------------------------------------------------
 // Against the built plug-in
 
@@ -311,18 +403,19 @@ class HostWithPlugin : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        folder = scratchFolder(std::string("host_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        ASSERT_TRUE(CopyFileA((exeFolder() + "vlvis003.dll").c_str(), (folder + "vlvis003.dll").c_str(), FALSE));
+        player = standInPlayer(testName(), "vlvis003.dll", "vlvis003.dll");
+        folder = player.folder;
+        ASSERT_FALSE(player.plugin.empty());
     }
+    StandInPlayer player;
     std::string folder;
 };
 
 TEST_F(HostWithPlugin, RunsTheVuMetersOnTheBuiltInProgram)
 {
-    PlacedFace face(readWhole(exeFolder() + "vl-vu.bmp"));
+    PlacedFace face(readFile(exeFolder() + "vl-vu.bmp"));
     // Silence, then the quiet passage from 0.5 s, then the loud one from 2 s.
-    const HostResult result = runHost(folder, "--plugin " + quoted(folder + "vlvis003.dll") +
-                                                  " --module 0 --seconds 3.4 --mute --capture " + quoted(folder + "frames"));
+    const HostResult result = player.run("--module 0 --seconds 3.4 --mute --capture " + quoted(folder + "frames"));
     ASSERT_EQ(result.exitCode, 0u) << result.out << result.err;
     const std::string frames = folder + "frames\\";
     // However many frames the machine managed: the stages below follow the
@@ -348,7 +441,7 @@ TEST_F(HostWithPlugin, RunsTheVuMetersOnTheBuiltInProgram)
     EXPECT_EQ(stage[0], loud) << "left needle";
     EXPECT_EQ(stage[1], loud) << "right needle";
 
-    const std::string settings = readWhole(folder + "plugin.ini");
+    const std::string settings = readFile(folder + "plugin.ini");
     EXPECT_NE(settings.find("[Analog VU meters - Velmora]"), std::string::npos) << settings;
     EXPECT_NE(settings.find("Screen_x=100"), std::string::npos) << settings;
     EXPECT_NE(settings.find("Screen_y=100"), std::string::npos) << settings;
@@ -358,9 +451,8 @@ TEST_F(HostWithPlugin, RunsTheVuMetersOnTheBuiltInProgram)
 // normally after the first quit's WM_QUIT.
 TEST_F(HostWithPlugin, RunsTheOscilloscopeAfterTheVuMeters)
 {
-    PlacedFace face(readWhole(exeFolder() + "vl-vu.bmp"));
-    const HostResult result = runHost(folder, "--plugin " + quoted(folder + "vlvis003.dll") +
-                                                  " --module 0,1 --seconds 1 --mute --capture " + quoted(folder + "frames"));
+    PlacedFace face(readFile(exeFolder() + "vl-vu.bmp"));
+    const HostResult result = player.run("--module 0,1 --seconds 1 --mute --capture " + quoted(folder + "frames"));
     ASSERT_EQ(result.exitCode, 0u) << result.out << result.err;
     const std::string frames = folder + "frames\\";
     const int count = countFrames(frames);
@@ -382,7 +474,7 @@ TEST_F(HostWithPlugin, RunsTheOscilloscopeAfterTheVuMeters)
     }
     EXPECT_GT(vuFrames, 0) << "the VU meters came first";
     EXPECT_GT(count - vuFrames, 0) << "then the oscilloscope";
-    const std::string settings = readWhole(folder + "plugin.ini");
+    const std::string settings = readFile(folder + "plugin.ini");
     EXPECT_NE(settings.find("[Analog VU meters - Velmora]"), std::string::npos) << settings;
     EXPECT_NE(settings.find("[Z Ovi Zavoz]"), std::string::npos) << settings;
 }

@@ -154,8 +154,10 @@ int __cdecl fakeRender(VisModule *module)
         if (right[i] != ((256 - left[i]) & 255)) mirrored = 0;
         if (right[i] != left[i]) equal = 0;
     }
-    logLine("call=render module=%d frame=%d thread=%lu channels=%d lead=%d trail=%d ramp=%d mirrored=%d equal=%d",
-            indexOf(module), renders, GetCurrentThreadId(), module->channelCount, lead, trail, ramp, mirrored, equal);
+    logLine("call=render module=%d frame=%d thread=%lu rate=%d channels=%d lead=%d trail=%d ramp=%d mirrored=%d "
+            "equal=%d",
+            indexOf(module), renders, GetCurrentThreadId(), module->sampleRate, module->channelCount, lead, trail, ramp,
+            mirrored, equal);
 
     // The frame number in red, for the capture to be checked against.
     HDC dc = GetDC(fakeWindow);

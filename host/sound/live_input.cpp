@@ -1,4 +1,4 @@
-#include "live_input.h"
+#include "sound/live_input.h"
 
 #include <cctype>
 #include <cstring>
@@ -28,6 +28,41 @@ void appendToRing(InputRing &ring, const unsigned char *frames, long long count)
         ring.framesWritten += run;
         count -= run;
     }
+}
+
+void makeInputBuffers(InputBuffers &buffers)
+{
+    for (int i = 0; i < inputBufferCount; ++i) buffers.handedAt[i] = i;
+    buffers.handedOut = inputBufferCount;
+    buffers.refusals = 0;
+}
+
+int collectBuffers(InputBuffers &buffers, InputRing &ring, const InputDevice &device)
+{
+    int done[inputBufferCount];
+    long long frames[inputBufferCount];
+    int count = 0;
+    for (int i = 0; i < inputBufferCount; ++i) {
+        if (buffers.handedAt[i] < 0) continue;
+        frames[i] = device.recordedFrames(device.context, i);
+        if (frames[i] < 0) continue;
+        // In the order handed over: a few at most, so a plain insertion.
+        int at = count++;
+        for (; at > 0 && buffers.handedAt[done[at - 1]] > buffers.handedAt[i]; --at) done[at] = done[at - 1];
+        done[at] = i;
+    }
+    for (int n = 0; n < count; ++n) {
+        appendToRing(ring, device.bufferBytes(device.context, done[n]), frames[done[n]]);
+        buffers.handedAt[done[n]] = -1;
+    }
+    for (int i = 0; i < inputBufferCount; ++i) {
+        if (buffers.handedAt[i] >= 0) continue;
+        if (device.handOver(device.context, i))
+            buffers.handedAt[i] = buffers.handedOut++;
+        else
+            ++buffers.refusals;
+    }
+    return count;
 }
 
 namespace {

@@ -1,4 +1,4 @@
-#include "demo_program.h"
+#include "sound/demo_program.h"
 
 #include <cmath>
 

@@ -30,6 +30,9 @@ void makeFrameQueue(FrameQueue &queue, long long byteLimit);
 // on freeing others.
 int slotForNewFrame(FrameQueue &queue, long long bytes);
 void frameCopied(FrameQueue &queue, int slot, long long bytes);
+// Gives back a slot taken for a frame that could not be copied, as though
+// it had never been taken.
+void frameNotCopied(FrameQueue &queue, int slot);
 
 // The slot of the oldest frame waiting, or -1 when none is; its slot is
 // free again once frameWritten says so.

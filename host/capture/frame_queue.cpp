@@ -1,4 +1,4 @@
-#include "frame_queue.h"
+#include "capture/frame_queue.h"
 
 void makeFrameQueue(FrameQueue &queue, long long byteLimit)
 {
@@ -25,6 +25,11 @@ void frameCopied(FrameQueue &queue, int slot, long long bytes)
     queue.bytesWaiting += bytes;
     ++queue.waiting;
     ++queue.queued;
+}
+
+void frameNotCopied(FrameQueue &queue, int slot)
+{
+    queue.freeSlots[queue.freeCount++] = slot;
 }
 
 int oldestWaitingFrame(const FrameQueue &queue)

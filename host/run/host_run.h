@@ -8,16 +8,16 @@
 #include <string>
 #include <vector>
 
-#include "command_line.h"
+#include "run/command_line.h"
 #include "records/vis_records.h"
-#include "sound_output.h"
+#include "sound/play_queue.h"
 
 struct HostRun {
     HostOptions options;
     HMODULE library = nullptr;
     VisHeader *header = nullptr;
     std::vector<VisModule *> modules;  // in the order of options.modules
-    SoundSource sound;
+    PlayQueue sound;  // unless options.input
     HWND hostWindow = nullptr;
     DWORD visThreadId = 0;
     std::atomic<bool> stopRequested{false};
@@ -37,3 +37,9 @@ DWORD WINAPI visThreadMain(void *run);
 
 // One line to stderr, prefixed with the program's name.
 void reportError(const std::string &text);
+
+// One line to stdout, prefixed alike.
+void reportNote(const std::string &text);
+
+// The queue's errors and notes, printed and cleared.
+void reportQueued(PlayQueue &queue);

@@ -2,10 +2,12 @@
 // with this thread's messages dispatched in between, then quit once.
 #include <cstdio>
 
-#include "frame_capture.h"
-#include "frame_stats.h"
-#include "host_run.h"
-#include "sound_input.h"
+#include "capture/frame_capture.h"
+#include "run/frame_stats.h"
+#include "run/host_run.h"
+#include "sound/sound_input.h"
+
+#include <psapi.h>
 
 static_assert(waveformLength == visSampleCount && waveformRows == visChannelRows,
               "the sample path fills the records' rows exactly");
@@ -30,17 +32,38 @@ long long microseconds(long long ticks)
     return ticks / frequency * 1000000 + ticks % frequency * 1000000 / frequency;
 }
 
+long long fileTime(const FILETIME &time)
+{
+    return static_cast<long long>(time.dwHighDateTime) << 32 | time.dwLowDateTime;
+}
+
 long long processCpu100ns()
 {
     FILETIME created, exited, kernel, user;
     if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return 0;
-    const auto value = [](const FILETIME &time) {
-        return static_cast<long long>(time.dwHighDateTime) << 32 | time.dwLowDateTime;
-    };
-    return value(kernel) + value(user);
+    return fileTime(kernel) + fileTime(user);
 }
 
-enum class RunEnd { frames, timeUp, fileEnded, quitMessage, stopRequested, renderEnded, captureFailed, inputLost };
+enum class RunEnd { frames, timeUp, fileEnded, quitMessage, stopRequested, renderEnded, failed };
+
+// When the run's first frame came, in microseconds after the process started; -1 before it.
+long long firstFrameMicroseconds = -1;
+
+long long microsecondsSinceProcessStart()
+{
+    FILETIME created, exited, kernel, user, current;
+    if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return 0;
+    GetSystemTimeAsFileTime(&current);
+    return (fileTime(current) - fileTime(created)) / 10;
+}
+
+double peakWorkingSetMegabytes()
+{
+    PROCESS_MEMORY_COUNTERS counters = {};
+    counters.cb = sizeof counters;
+    if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return 0;
+    return static_cast<double>(counters.PeakWorkingSetSize) / (1 << 20);
+}
 
 // Where the time of one module's run went, for --stats.
 struct RunTimes {
@@ -51,6 +74,8 @@ struct RunTimes {
     long long startTicks = 0, endTicks = 0;
     long long cpuStart = 0, cpuEnd = 0;
     CaptureCounts captureStart = {}, captureEnd = {};
+    long long shortFrames = 0, missingSamples = 0;  // the decoder fell behind
+    bool firstFrameHere = false;
 };
 
 // Dispatches every message waiting in this thread's queue. Returns false
@@ -69,16 +94,20 @@ bool dispatchMessages(RunTimes &times)
 }
 
 // Waits until the timer fires, dispatching messages as they come, without
-// spinning. Returns false when a WM_QUIT came.
-bool waitForFrame(HANDLE timer, DWORD delayMs, RunTimes &times)
+// spinning. Returns how the run goes on: frames, quitMessage when a WM_QUIT
+// came, failed when the wait failed (said to the user).
+RunEnd waitForFrame(HANDLE timer, RunTimes &times)
 {
     for (;;) {
         const long long start = now();
         const DWORD woken = MsgWaitForMultipleObjectsEx(1, &timer, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-        if (woken != WAIT_OBJECT_0 && woken != WAIT_OBJECT_0 + 1) Sleep(delayMs);  // a failed wait must not spin
         times.waitTicks += now() - start;
-        if (woken != WAIT_OBJECT_0 + 1) return true;
-        if (!dispatchMessages(times)) return false;
+        if (woken == WAIT_OBJECT_0) return RunEnd::frames;
+        if (woken != WAIT_OBJECT_0 + 1) {
+            reportError("the wait for the next frame failed (error " + std::to_string(GetLastError()) + ")");
+            return RunEnd::failed;
+        }
+        if (!dispatchMessages(times)) return RunEnd::quitMessage;
     }
 }
 
@@ -104,7 +133,7 @@ HWND findVisWindow(HWND hostWindow)
     return search.found;
 }
 
-void printStats(int index, const VisModule &module, const RunTimes &times)
+void printStats(int index, const VisModule &module, const RunTimes &times, bool input)
 {
     const long long frames = frameStats.frames;
     const double seconds = static_cast<double>(microseconds(times.endTicks - times.startTicks)) / 1e6;
@@ -132,7 +161,84 @@ void printStats(int index, const VisModule &module, const RunTimes &times)
         std::printf("  capture: %lld frames queued for writing, %lld dropped because the writer fell behind\n",
                     times.captureEnd.queued - times.captureStart.queued,
                     times.captureEnd.dropped - times.captureStart.dropped);
+    if (!input)
+        std::printf("  sound: %lld frames short of decoded sound (%lld samples), the decoder having fallen behind\n",
+                    times.shortFrames, times.missingSamples);
+    if (times.firstFrameHere)
+        std::printf("  first frame %.1f ms after the host started\n",
+                    static_cast<double>(firstFrameMicroseconds) / 1000.0);
+    std::printf("  peak memory (working set) %.1f MB\n", peakWorkingSetMegabytes());
     std::fflush(stdout);
+}
+
+// The sound the module is told of: the playing file's, or live input's.
+void describeSound(const HostRun &run, VisModule &module)
+{
+    if (run.options.input) {
+        module.sampleRate = inputRate;
+        module.channelCount = inputBlock().channels;
+    } else {
+        module.sampleRate = run.sound.playing->sampleRate;
+        module.channelCount = run.sound.playing->channels;
+    }
+}
+
+// Starts the sound with the first picture, so that a run always shows it from its start.
+bool startSound(HostRun &run)
+{
+    if (run.options.input) {
+        std::string error;
+        if (startInput(error)) return true;
+        reportError(error);
+        return false;
+    }
+    run.sound.clock = run.options.steady ? PlayClock::steady : run.options.mute ? PlayClock::clock : PlayClock::device;
+    startPlaying(run.sound);
+    reportQueued(run.sound);
+    return true;
+}
+
+// Fills the module's waveform for this frame. Returns how the run goes on.
+RunEnd fillFrame(HostRun &run, VisModule &module, RunTimes &times)
+{
+    std::string error;
+    if (run.options.input) {
+        // The newest sound recorded: nothing lies ahead of it to look at.
+        std::string note;
+        const long long frameEnd = collectInput(error, note);
+        if (!note.empty()) reportNote(note);
+        if (frameEnd < 0) {
+            reportError(error);
+            return RunEnd::failed;
+        }
+        module.channelCount = fillWaveform(inputBlock(), frameEnd, module.waveform);
+        return RunEnd::frames;
+    }
+    long long position = playPosition(*run.sound.playing);
+    switch (stepQueue(run.sound, position)) {
+    case QueueStep::ended:
+        reportQueued(run.sound);
+        return RunEnd::fileEnded;
+    case QueueStep::moved:
+        // As in a player, the vis runs on into the next file.
+        reportQueued(run.sound);
+        describeSound(run, module);
+        position = playPosition(*run.sound.playing);
+        break;
+    case QueueStep::same:
+        break;
+    }
+    SoundStream &stream = *run.sound.playing;
+    const long long frameEnd = newestFrameEnd(position, module.latencyMs, stream.sampleRate);
+    const StreamRead read = readFrame(stream, position, frameEnd, module.waveform, error);
+    if (read.channels < 0) {
+        reportError(error);
+        return RunEnd::failed;
+    }
+    module.channelCount = read.channels;
+    times.missingSamples += read.missing;
+    times.shortFrames += read.missing > 0;
+    return RunEnd::frames;
 }
 
 // Runs one module from init to quit. Returns how the run ended; init's
@@ -142,12 +248,10 @@ RunEnd runModule(HostRun &run, int index, VisModule &module, HANDLE timer, long 
     const HostOptions &options = run.options;
     module.parentWindow = run.hostWindow;
     module.dllInstance = run.library;
-    module.sampleRate = run.sound.sampleRate;
-    module.channelCount = run.sound.block.channels;
+    describeSound(run, module);
     if (module.init(&module) != 0) {
         reportError("init of module " + std::to_string(index) + " failed");
-        run.exitCode = 1;
-        return RunEnd::stopRequested;
+        return RunEnd::failed;
     }
 
     HWND visWindow = findVisWindow(run.hostWindow);
@@ -162,17 +266,10 @@ RunEnd runModule(HostRun &run, int index, VisModule &module, HANDLE timer, long 
     SetWindowTextA(run.hostWindow, title.c_str());
 
     if (!soundStarted) {
-        // The sound begins with the first picture, so a run always shows the program from its start.
-        std::string error;
-        if (options.input && !startInput(error)) {
-            reportError(error);
-            run.exitCode = 1;
+        if (!startSound(run)) {
             module.quit(&module);
-            return RunEnd::inputLost;
+            return RunEnd::failed;
         }
-        if (options.steady) useSteadyClock();
-        const std::string note = options.input ? std::string() : startPlayback(run.sound, options.mute);
-        if (!note.empty()) std::printf("vishost: %s\n", note.c_str());
         soundStarted = true;
     }
 
@@ -187,8 +284,11 @@ RunEnd runModule(HostRun &run, int index, VisModule &module, HANDLE timer, long 
     const LONG delayMs = module.delayMs > 0 ? module.delayMs : 1;
     LARGE_INTEGER firstDue;
     firstDue.QuadPart = -10000LL * delayMs;
-    SetWaitableTimer(timer, &firstDue, delayMs, nullptr, nullptr, FALSE);
     RunEnd end = RunEnd::frames;
+    if (!SetWaitableTimer(timer, &firstDue, delayMs, nullptr, nullptr, FALSE)) {
+        reportError("cannot set the frame timer (error " + std::to_string(GetLastError()) + ")");
+        end = RunEnd::failed;
+    }
     while (end == RunEnd::frames) {
         if (!dispatchMessages(times)) {
             end = RunEnd::quitMessage;
@@ -203,27 +303,13 @@ RunEnd runModule(HostRun &run, int index, VisModule &module, HANDLE timer, long 
             end = RunEnd::timeUp;
             break;
         }
-        long long frameEnd;
-        if (options.input) {
-            // The newest sound recorded: nothing lies ahead of it to look at.
-            std::string error;
-            frameEnd = collectInput(error);
-            if (frameEnd < 0) {
-                reportError(error);
-                run.exitCode = 1;
-                end = RunEnd::inputLost;
-                break;
-            }
-        } else {
-            const long long position = playPosition();
-            if (!run.sound.block.loops && position >= run.sound.block.frameCount) {
-                end = RunEnd::fileEnded;
-                break;
-            }
-            frameEnd = newestFrameEnd(position, module.latencyMs, run.sound.sampleRate);
-        }
-        module.channelCount = fillWaveform(run.sound.block, frameEnd, module.waveform);
+        end = fillFrame(run, module, times);
+        if (end != RunEnd::frames) break;
         recordFrame(frameStats, microseconds(frameStart));
+        if (firstFrameMicroseconds < 0) {
+            firstFrameMicroseconds = microsecondsSinceProcessStart();
+            times.firstFrameHere = true;
+        }
 
         const long long renderStart = now();
         const int result = module.render(&module);
@@ -239,12 +325,11 @@ RunEnd runModule(HostRun &run, int index, VisModule &module, HANDLE timer, long 
             times.captureTicks += now() - renderEnd;
             if (!captured) {
                 reportError(error);
-                run.exitCode = 1;
-                end = RunEnd::captureFailed;
+                end = RunEnd::failed;
             }
         }
         ++frameNumber;
-        if (options.steady) advanceSteadyClock(delayMs);
+        if (options.steady) advanceSteadyClock(*run.sound.playing, delayMs);
         if (result == 1) {
             std::printf("vishost: module %d ended itself (render returned 1) after %lld frames\n", index,
                         frameStats.frames);
@@ -252,12 +337,15 @@ RunEnd runModule(HostRun &run, int index, VisModule &module, HANDLE timer, long 
         }
         if (end != RunEnd::frames) break;
 
-        if (!waitForFrame(timer, static_cast<DWORD>(delayMs), times)) end = RunEnd::quitMessage;
+        end = waitForFrame(timer, times);
     }
     times.endTicks = now();
     times.cpuEnd = processCpu100ns();
     if (!options.captureFolder.empty()) times.captureEnd = captureCounts();
-    CancelWaitableTimer(timer);
+    if (!CancelWaitableTimer(timer) && end != RunEnd::failed) {
+        reportError("cannot stop the frame timer (error " + std::to_string(GetLastError()) + ")");
+        end = RunEnd::failed;
+    }
 
     module.quit(&module);
     // The vis window's destruction posted WM_QUIT to this thread; left in the
@@ -266,8 +354,26 @@ RunEnd runModule(HostRun &run, int index, VisModule &module, HANDLE timer, long 
     while (PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
     }
 
-    if (options.stats) printStats(index, module, times);
+    if (options.stats) printStats(index, module, times, options.input);
     return end;
+}
+
+// Runs each module in turn; whatever ends the run, the sound is stopped.
+void runModules(HostRun &run, HANDLE timer)
+{
+    long long frameNumber = 0;
+    bool soundStarted = false;
+    for (size_t i = 0; i < run.modules.size(); ++i) {
+        const RunEnd end = runModule(run, run.options.modules[i], *run.modules[i], timer, frameNumber, soundStarted);
+        if (end == RunEnd::failed) run.exitCode = 1;
+        if (end == RunEnd::stopRequested || end == RunEnd::fileEnded || end == RunEnd::failed || run.stopRequested)
+            break;
+    }
+    if (run.options.input) return;
+    stopQueue(run.sound);
+    reportQueued(run.sound);
+    // A run fails when nothing played without a failure.
+    if (run.sound.goodEntries == 0) run.exitCode = 1;
 }
 
 }  // namespace
@@ -275,32 +381,32 @@ RunEnd runModule(HostRun &run, int index, VisModule &module, HANDLE timer, long 
 DWORD WINAPI visThreadMain(void *parameter)
 {
     HostRun &run = *static_cast<HostRun *>(parameter);
-    QueryPerformanceFrequency(&counterFrequency);
-    HANDLE timer = CreateWaitableTimerA(nullptr, FALSE, nullptr);
-    std::string error;
-    if (!timer) {
-        reportError("cannot create a waitable timer");
-        run.exitCode = 1;
-        return 1;
-    }
-    if (!run.options.captureFolder.empty() && !startCapture(run.options.captureFolder, error)) {
-        reportError(error);
-        run.exitCode = 1;
+    // Nothing may escape the thread: the messages and the queue's steps
+    // allocate, and memory may run out.
+    try {
+        QueryPerformanceFrequency(&counterFrequency);
+        HANDLE timer = CreateWaitableTimerA(nullptr, FALSE, nullptr);
+        std::string error;
+        if (!timer) {
+            reportError("cannot create a waitable timer");
+            run.exitCode = 1;
+            return 1;
+        }
+        if (!run.options.captureFolder.empty() && !startCapture(run.options.captureFolder, error)) {
+            reportError(error);
+            run.exitCode = 1;
+            CloseHandle(timer);
+            return 1;
+        }
+        runModules(run, timer);
+        if (!run.options.captureFolder.empty() && !stopCapture(error) && run.exitCode == 0) {
+            reportError(error);
+            run.exitCode = 1;
+        }
         CloseHandle(timer);
-        return 1;
-    }
-    long long frameNumber = 0;
-    bool soundStarted = false;
-    for (size_t i = 0; i < run.modules.size(); ++i) {
-        const RunEnd end = runModule(run, run.options.modules[i], *run.modules[i], timer, frameNumber, soundStarted);
-        if (end == RunEnd::stopRequested || end == RunEnd::fileEnded || end == RunEnd::captureFailed ||
-            end == RunEnd::inputLost || run.stopRequested)
-            break;
-    }
-    if (!run.options.captureFolder.empty() && !stopCapture(error) && run.exitCode == 0) {
-        reportError(error);
+    } catch (...) {
+        std::fputs("vishost: the host ran out of memory\n", stderr);
         run.exitCode = 1;
     }
-    CloseHandle(timer);
     return static_cast<DWORD>(run.exitCode);
 }

@@ -1,7 +1,7 @@
 #include <cstring>
 #include <cstdio>
 
-#include "host_run.h"
+#include "run/host_run.h"
 
 namespace {
 
@@ -94,4 +94,18 @@ void reportError(const std::string &text)
 {
     std::fprintf(stderr, "vishost: %s\n", text.c_str());
     std::fflush(stderr);
+}
+
+void reportNote(const std::string &text)
+{
+    std::printf("vishost: %s\n", text.c_str());
+    std::fflush(stdout);
+}
+
+void reportQueued(PlayQueue &queue)
+{
+    for (const std::string &error : queue.errors) reportError(error);
+    for (const std::string &note : queue.notes) reportNote(note);
+    queue.errors.clear();
+    queue.notes.clear();
 }

@@ -5,24 +5,28 @@
 
 #include <string>
 
-#include "sound_output.h"
+#include "sound/sample_window.h"
 
 // Prints the recording devices, one a line, or that there are none.
 void listInputDevices();
 
 // Opens the recording device whose name contains name (the default device
 // when it is empty) for 16-bit sound at 44.1 kHz, stereo or else mono.
-// source then reads from the ring the sound goes into. Returns false with
-// error set, one line for the user.
-bool openInput(const std::string &name, SoundSource &source, std::string &error);
+// Returns false with error set, one line for the user.
+bool openInput(const std::string &name, std::string &error);
+
+// The ring the recorded sound goes into, for fillWaveform, and its rate.
+const PcmBlock &inputBlock();
+constexpr int inputRate = 44100;
 
 // Starts recording; from then on the vis thread calls collectInput.
 bool startInput(std::string &error);
 
 // Moves what was recorded since the last call into the ring and hands the
 // buffers back to the device. Returns the frames recorded so far, or -1
-// with error set when nothing has come for a second: the device went away
-// or stopped.
-long long collectInput(std::string &error);
+// with error set when no buffer at all has come for a second: the device
+// went away or stopped. A buffer the device will not take back is said in
+// note, once.
+long long collectInput(std::string &error, std::string &note);
 
 void closeInput();

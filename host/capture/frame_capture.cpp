@@ -1,12 +1,14 @@
-#include "frame_capture.h"
+#include "capture/frame_capture.h"
 
 #include <wincodec.h>
 
 #include <atomic>
 #include <cstdio>
 
-#include "com_release.h"
-#include "frame_queue.h"
+#include "capture/frame_queue.h"
+#include "gdi/device_contexts.h"
+#include "owners/com_owner.h"
+#include "owners/locks.h"
 
 namespace {
 
@@ -94,27 +96,23 @@ void packTo24Bits(CapturedFrame &frame)
 
 bool writePng(IWICImagingFactory *factory, const wchar_t *path, const CapturedFrame &frame)
 {
-    IWICStream *stream = nullptr;
-    IWICBitmapEncoder *encoder = nullptr;
-    IWICBitmapFrameEncode *encoded = nullptr;
-    IPropertyBag2 *properties = nullptr;
+    ComOwner<IWICStream> stream;
+    ComOwner<IWICBitmapEncoder> encoder;
+    ComOwner<IWICBitmapFrameEncode> encoded;
+    ComOwner<IPropertyBag2> properties;
     WICPixelFormatGUID format = GUID_WICPixelFormat24bppBGR;
     const UINT stride = static_cast<UINT>(packedStride(frame.width));
-    bool written =
-        SUCCEEDED(factory->CreateStream(&stream)) && SUCCEEDED(stream->InitializeFromFilename(path, GENERIC_WRITE)) &&
-        SUCCEEDED(factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, &encoder)) &&
-        SUCCEEDED(encoder->Initialize(stream, WICBitmapEncoderNoCache)) &&
-        SUCCEEDED(encoder->CreateNewFrame(&encoded, &properties)) && SUCCEEDED(encoded->Initialize(properties)) &&
-        SUCCEEDED(encoded->SetSize(static_cast<UINT>(frame.width), static_cast<UINT>(frame.height))) &&
-        SUCCEEDED(encoded->SetPixelFormat(&format)) && IsEqualGUID(format, GUID_WICPixelFormat24bppBGR) &&
-        SUCCEEDED(encoded->WritePixels(static_cast<UINT>(frame.height), stride, stride * static_cast<UINT>(frame.height),
-                                       frame.pixels)) &&
-        SUCCEEDED(encoded->Commit()) && SUCCEEDED(encoder->Commit());
-    release(properties);
-    release(encoded);
-    release(encoder);
-    release(stream);
-    return written;
+    const UINT height = static_cast<UINT>(frame.height);
+    return SUCCEEDED(factory->CreateStream(stream.put())) &&
+           SUCCEEDED(stream->InitializeFromFilename(path, GENERIC_WRITE)) &&
+           SUCCEEDED(factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, encoder.put())) &&
+           SUCCEEDED(encoder->Initialize(stream.get(), WICBitmapEncoderNoCache)) &&
+           SUCCEEDED(encoder->CreateNewFrame(encoded.put(), properties.put())) &&
+           SUCCEEDED(encoded->Initialize(properties.get())) &&
+           SUCCEEDED(encoded->SetSize(static_cast<UINT>(frame.width), height)) &&
+           SUCCEEDED(encoded->SetPixelFormat(&format)) && IsEqualGUID(format, GUID_WICPixelFormat24bppBGR) &&
+           SUCCEEDED(encoded->WritePixels(height, stride, stride * height, frame.pixels)) &&
+           SUCCEEDED(encoded->Commit()) && SUCCEEDED(encoder->Commit());
 }
 
 bool writeFrame(IWICImagingFactory *factory, CapturedFrame &frame, std::string &error)
@@ -132,42 +130,59 @@ bool writeFrame(IWICImagingFactory *factory, CapturedFrame &frame, std::string &
     return true;
 }
 
-// The writer thread: the codecs live on it alone. Signals the event it is
-// given once it knows whether they started.
-DWORD WINAPI writerMain(void *started)
+void failWriter(const std::string &error)
 {
-    const bool com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
-    IWICImagingFactory *factory = nullptr;
-    if (!com || FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                                        IID_IWICImagingFactory, reinterpret_cast<void **>(&factory)))) {
-        if (com) CoUninitialize();
-        SetEvent(static_cast<HANDLE>(started));
-        return 1;
-    }
-    codecsStarted = true;
-    SetEvent(static_cast<HANDLE>(started));
+    if (writeFailed) return;
+    writeError = error;
+    writeFailed = true;
+}
+
+// Writes the frames as they come until told to end.
+void writeFrames(IWICImagingFactory *factory)
+{
     for (;;) {
-        EnterCriticalSection(&lock);
-        const int slot = oldestWaitingFrame(queue);
-        const bool end = ending;
-        LeaveCriticalSection(&lock);
+        int slot;
+        bool end;
+        {
+            HeldLock held(lock);
+            slot = oldestWaitingFrame(queue);
+            end = ending;
+        }
         if (slot < 0) {
-            if (end) break;
-            WaitForSingleObject(frameWaiting, INFINITE);
+            if (end) return;
+            if (WaitForSingleObject(frameWaiting, INFINITE) != WAIT_OBJECT_0) {
+                // The vis learns of it at its next frame; the frames waiting are let go.
+                failWriter("the capture writer's wait failed (error " + std::to_string(GetLastError()) + ")");
+                return;
+            }
             continue;
         }
         // After a failed write the rest are let go: the run is ending.
         std::string error;
-        if (!writeFailed && !writeFrame(factory, slots[slot], error)) {
-            writeError = error;
-            writeFailed = true;
-        }
-        EnterCriticalSection(&lock);
+        if (!writeFailed && !writeFrame(factory, slots[slot], error)) failWriter(error);
+        HeldLock held(lock);
         frameWritten(queue);
-        LeaveCriticalSection(&lock);
     }
-    release(factory);
-    CoUninitialize();
+}
+
+// The writer thread: the codecs live on it alone. Signals the event it is
+// given once it knows whether they started.
+DWORD WINAPI writerMain(void *started)
+{
+    try {
+        const bool com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
+        {
+            ComOwner<IWICImagingFactory> factory;
+            codecsStarted = com && SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                                              IID_IWICImagingFactory, factory.putVoid()));
+            SetEvent(static_cast<HANDLE>(started));
+            if (codecsStarted) writeFrames(factory.get());
+        }
+        if (com) CoUninitialize();
+    } catch (...) {
+        // Only the messages allocate: memory ran out.
+        writeFailed = true;
+    }
     return 0;
 }
 
@@ -184,16 +199,18 @@ bool startCapture(const std::string &captureFolder, std::string &error)
     frameWaiting = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     HANDLE started = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     writer = frameWaiting && started ? CreateThread(nullptr, 0, writerMain, started, 0, nullptr) : nullptr;
+    bool waited = true;
     if (writer) {
         // Encoding may wait whenever the vis needs the processor.
         SetThreadPriority(writer, THREAD_PRIORITY_BELOW_NORMAL);
-        WaitForSingleObject(started, INFINITE);
+        waited = WaitForSingleObject(started, INFINITE) == WAIT_OBJECT_0;
     }
     if (started) CloseHandle(started);
-    if (!codecsStarted) {
+    if (!waited || !codecsStarted) {
         std::string ignored;
         stopCapture(ignored);
-        error = "the image codecs (WIC) are not available, so frames cannot be captured";
+        error = waited ? "the image codecs (WIC) are not available, so frames cannot be captured"
+                       : "the wait for the capture writer to start failed";
         return false;
     }
     return true;
@@ -211,47 +228,55 @@ bool captureFrame(HWND window, long long frameNumber, std::string &error)
         return false;
     }
     const long long bytes = 4LL * client.right * client.bottom;
-    EnterCriticalSection(&lock);
-    const int slot = slotForNewFrame(queue, bytes);
-    LeaveCriticalSection(&lock);
+    int slot;
+    {
+        HeldLock held(lock);
+        slot = slotForNewFrame(queue, bytes);
+    }
     if (slot < 0) return true;  // dropped from the capture, and counted
     CapturedFrame &frame = slots[slot];
-    if ((frame.width != client.right || frame.height != client.bottom) && !makeSlot(frame, client.right, client.bottom)) {
-        error = "cannot make a bitmap to capture the vis window into";
-        return false;
+    const bool made =
+        (frame.width == client.right && frame.height == client.bottom) || makeSlot(frame, client.right, client.bottom);
+    BOOL copied = FALSE;
+    if (made) {
+        BorrowedDC windowDc(window);
+        copied = BitBlt(frame.dc, 0, 0, frame.width, frame.height, windowDc, 0, 0, SRCCOPY);
     }
-    HDC windowDc = GetDC(window);
-    const BOOL copied = BitBlt(frame.dc, 0, 0, frame.width, frame.height, windowDc, 0, 0, SRCCOPY);
-    ReleaseDC(window, windowDc);
     GdiFlush();
     if (!copied) {
-        error = "cannot copy the vis window";
+        HeldLock held(lock);
+        frameNotCopied(queue, slot);
+        error = made ? "cannot copy the vis window" : "cannot make a bitmap to capture the vis window into";
         return false;
     }
     frame.number = frameNumber;
-    EnterCriticalSection(&lock);
-    frameCopied(queue, slot, bytes);
-    LeaveCriticalSection(&lock);
+    {
+        HeldLock held(lock);
+        frameCopied(queue, slot, bytes);
+    }
     SetEvent(frameWaiting);
     return true;
 }
 
 CaptureCounts captureCounts()
 {
-    EnterCriticalSection(&lock);
-    const CaptureCounts counts = {queue.queued, queue.dropped};
-    LeaveCriticalSection(&lock);
-    return counts;
+    HeldLock held(lock);
+    return CaptureCounts{queue.queued, queue.dropped};
 }
 
 bool stopCapture(std::string &error)
 {
     if (writer) {
-        EnterCriticalSection(&lock);
-        ending = true;
-        LeaveCriticalSection(&lock);
+        {
+            HeldLock held(lock);
+            ending = true;
+        }
         SetEvent(frameWaiting);
-        WaitForSingleObject(writer, INFINITE);
+        if (WaitForSingleObject(writer, INFINITE) != WAIT_OBJECT_0) {
+            // The writer may still use the slots: they stay as they are.
+            error = "the wait for the capture writer to finish failed (error " + std::to_string(GetLastError()) + ")";
+            return false;
+        }
         CloseHandle(writer);
         writer = nullptr;
     }

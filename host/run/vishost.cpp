@@ -3,8 +3,8 @@
 // vis thread of their own while the main thread keeps the player's window.
 #include <cstdio>
 
-#include "host_run.h"
-#include "sound_input.h"
+#include "run/host_run.h"
+#include "sound/sound_input.h"
 
 namespace {
 
@@ -115,7 +115,8 @@ bool prepareCaptureFolder(const std::string &folder, std::string &error)
 
 // Keeps the host window answering while the vis thread runs: the vis window
 // is owned by it, so the vis thread's window calls may wait on this thread.
-void pumpUntilEnded(HANDLE thread)
+// Returns false when a wait failed (said to the user).
+bool pumpUntilEnded(HostRun &run, HANDLE thread)
 {
     for (;;) {
         MSG msg;
@@ -123,7 +124,18 @@ void pumpUntilEnded(HANDLE thread)
             TranslateMessage(&msg);
             DispatchMessageA(&msg);
         }
-        if (MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0) return;
+        const DWORD woken = MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLINPUT);
+        if (woken == WAIT_OBJECT_0) return true;
+        if (woken == WAIT_OBJECT_0 + 1) continue;
+        reportError("the wait for the vis thread failed (error " + std::to_string(GetLastError()) + ")");
+        // Without the pump the vis ends at its next frame; its window calls
+        // no longer wait on this thread once the host window is gone.
+        requestStop(run);
+        DestroyWindow(run.hostWindow);
+        run.hostWindow = nullptr;
+        if (WaitForSingleObject(thread, INFINITE) != WAIT_OBJECT_0)
+            reportError("the wait for the vis thread failed again (error " + std::to_string(GetLastError()) + ")");
+        return false;
     }
 }
 
@@ -148,20 +160,23 @@ int runModules(HostRun &run)
         return exitFailure;
     }
     ResumeThread(thread);
-    pumpUntilEnded(thread);
+    const bool pumped = pumpUntilEnded(run, thread);
     CloseHandle(thread);
-    stopPlayback();
     closeInput();
-    return run.exitCode;
+    return pumped ? run.exitCode : exitFailure;
 }
 
-}  // namespace
-
-int main(int argc, char **argv)
+// Ends whatever sound started before the vis thread took over.
+int endEarly(HostRun &run, const std::string &error)
 {
-    // A missing or broken DLL is reported here, not in a system dialog box.
-    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    if (!error.empty()) reportError(error);
+    stopQueue(run.sound);
+    closeInput();
+    return exitFailure;
+}
 
+int hostMain(int argc, char **argv)
+{
     static HostRun run;
     std::string error;
     if (!parseCommandLine(argc, argv, run.options, error)) {
@@ -188,29 +203,39 @@ int main(int argc, char **argv)
         return exitFailure;
     }
     if (!run.options.about) {
-        bool sound = true;
-        if (run.options.input)
-            sound = openInput(run.options.inputName, run.sound, error);
-        else if (!run.options.soundFile.empty())
-            sound = loadSoundFile(run.options.soundFile, run.sound, error);
-        else
-            makeDemoSource(run.sound);
-        if (!sound) {
-            reportError(error);
-            return exitFailure;
-        }
         if (!run.options.captureFolder.empty() && !prepareCaptureFolder(run.options.captureFolder, error)) {
             reportError(error);
             return exitFailure;
         }
+        if (run.options.input) {
+            if (!openInput(run.options.inputName, error)) return endEarly(run, error);
+        } else {
+            makePlayQueue(run.sound, run.options.soundFiles);
+            const bool playable = startFirstEntry(run.sound);
+            reportQueued(run.sound);
+            if (!playable) return endEarly(run, std::string());
+        }
     }
     run.hostWindow = createHostWindow(run);
-    if (!run.hostWindow) {
-        reportError("cannot create the host window");
-        return exitFailure;
-    }
+    if (!run.hostWindow) return endEarly(run, "cannot create the host window");
     const int status = run.options.about ? about(run) : runModules(run);
-    DestroyWindow(run.hostWindow);
+    if (run.hostWindow) DestroyWindow(run.hostWindow);
     // The plug-in stays loaded until the process ends, as in the player while it runs.
     return status;
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    // A missing or broken DLL is reported here, not in a system dialog box.
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    // Nothing may escape to end the program unexplained: memory may run out
+    // in the messages or the lists of files.
+    try {
+        return hostMain(argc, argv);
+    } catch (...) {
+        std::fputs("vishost: the host ran out of memory\n", stderr);
+        return exitFailure;
+    }
 }

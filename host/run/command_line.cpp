@@ -1,14 +1,15 @@
-#include "command_line.h"
+#include "run/command_line.h"
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
 const char *const hostUsage =
-    "usage: vishost [options] [FILE]\n"
+    "usage: vishost [options] [FILE...]\n"
     "Drives a vis plug-in the way the player does.\n"
-    "  FILE            play a sound file (MP3, FLAC, Ogg Vorbis, WAV, or whatever\n"
-    "                  else the system decodes) instead of the built-in program\n"
+    "  FILE...         play sound files in turn (MP3, FLAC, Ogg Vorbis, WAV, or\n"
+    "                  whatever else the system decodes) instead of the built-in\n"
+    "                  program; a .m3u or .m3u8 playlist plays its entries\n"
     "  --wav FILE      the same as FILE\n"
     "  --input [NAME]  visualise a recording device instead: the default one, or\n"
     "                  the one whose name contains NAME; nothing is played\n"
@@ -56,16 +57,6 @@ bool parseSeconds(const std::string &text, double &seconds)
     return errno == 0 && *end == '\0' && seconds > 0.0 && seconds <= 86400.0;
 }
 
-bool takeSoundFile(const std::string &path, HostOptions &options, std::string &error)
-{
-    if (!options.soundFile.empty()) {
-        error = "one sound file at a time, not both '" + options.soundFile + "' and '" + path + "'";
-        return false;
-    }
-    options.soundFile = path;
-    return true;
-}
-
 }  // namespace
 
 bool parseCommandLine(int argc, const char *const *argv, HostOptions &options, std::string &error)
@@ -88,7 +79,7 @@ bool parseCommandLine(int argc, const char *const *argv, HostOptions &options, s
                 return false;
             }
         } else if (option == "--wav") {
-            if (!takeSoundFile(argv[++i], options, error)) return false;
+            options.soundFiles.push_back(argv[++i]);
         } else if (option == "--input") {
             options.input = true;
             // The name is optional: a following option is not taken for one.
@@ -118,8 +109,8 @@ bool parseCommandLine(int argc, const char *const *argv, HostOptions &options, s
         } else if (option.empty() || option[0] == '-') {
             error = "unknown argument '" + option + "' (--help lists the options)";
             return false;
-        } else if (!takeSoundFile(option, options, error)) {
-            return false;
+        } else {
+            options.soundFiles.push_back(option);
         }
     }
     if (options.list + options.about + options.listInputs > 1) {
@@ -130,7 +121,7 @@ bool parseCommandLine(int argc, const char *const *argv, HostOptions &options, s
         error = "--input and --steady do not go together: recorded sound comes at its own pace";
         return false;
     }
-    if (options.input && !options.soundFile.empty()) {
+    if (options.input && !options.soundFiles.empty()) {
         error = "--input and a sound file do not go together: the one is played, the other recorded";
         return false;
     }

@@ -1,4 +1,4 @@
-#include "sample_window.h"
+#include "sound/sample_window.h"
 
 #include <cmath>
 #include <cstring>

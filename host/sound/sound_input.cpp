@@ -1,20 +1,17 @@
 #include <windows.h>
 #include <mmsystem.h>
 
-#include <atomic>
 #include <cstdio>
 #include <vector>
 
-#include "live_input.h"
-#include "sound_input.h"
+#include "sound/live_input.h"
+#include "sound/sound_input.h"
 
 namespace {
 
-constexpr int inputRate = 44100;
 // 10 ms a buffer: the newest sound the vis sees is at most that old. Enough
 // of them that a frame late by 100 ms still finds a buffer to record into.
 constexpr int bufferFrames = inputRate / 100;
-constexpr int bufferCount = 16;
 constexpr long long ringFrames = 8192;
 // A device that disappears just stops delivering; this long without a
 // buffer means it has. The first may take longer: a sound server whose
@@ -24,9 +21,10 @@ constexpr DWORD firstBufferMs = 3000;
 
 // One live input per program; used by the vis thread once recording starts.
 HWAVEIN device = nullptr;
-WAVEHDR headers[bufferCount];
+WAVEHDR headers[inputBufferCount];
 std::vector<unsigned char> bufferBytes;
-int nextHeader = 0;
+InputBuffers buffers;
+bool refusalSaid = false;
 DWORD lastBufferTick = 0;
 InputRing ring;
 std::string deviceName;
@@ -56,6 +54,31 @@ bool openDevice(UINT id, int channels)
     return false;
 }
 
+// The device's side of collecting, through waveIn.
+long long recordedFrames(void *, int buffer)
+{
+    // The device marks a buffer done from a thread of its own.
+    WAVEHDR &header = headers[buffer];
+    const LONG flags = InterlockedCompareExchange(reinterpret_cast<volatile LONG *>(&header.dwFlags), 0, 0);
+    if (!(flags & WHDR_DONE)) return -1;
+    return static_cast<long long>(header.dwBytesRecorded) / (ring.block.channels * ring.block.bytesPerSample);
+}
+
+const unsigned char *recordedBytes(void *, int buffer)
+{
+    return reinterpret_cast<const unsigned char *>(headers[buffer].lpData);
+}
+
+bool handOver(void *, int buffer)
+{
+    WAVEHDR &header = headers[buffer];
+    header.dwFlags &= ~static_cast<DWORD>(WHDR_DONE);
+    header.dwBytesRecorded = 0;
+    return waveInAddBuffer(device, &header, sizeof header) == MMSYSERR_NOERROR;
+}
+
+const InputDevice waveInDevice = {nullptr, recordedFrames, recordedBytes, handOver};
+
 }  // namespace
 
 void listInputDevices()
@@ -66,7 +89,7 @@ void listInputDevices()
     std::fflush(stdout);
 }
 
-bool openInput(const std::string &name, SoundSource &source, std::string &error)
+bool openInput(const std::string &name, std::string &error)
 {
     const std::vector<std::string> names = deviceNames();
     if (names.empty()) {
@@ -87,8 +110,8 @@ bool openInput(const std::string &name, SoundSource &source, std::string &error)
         return false;
     }
     const int frameBytes = channels * 2;
-    bufferBytes.assign(static_cast<size_t>(bufferCount * bufferFrames * frameBytes), 0);
-    for (int i = 0; i < bufferCount; ++i) {
+    bufferBytes.assign(static_cast<size_t>(inputBufferCount * bufferFrames * frameBytes), 0);
+    for (int i = 0; i < inputBufferCount; ++i) {
         headers[i] = {};
         headers[i].lpData = reinterpret_cast<LPSTR>(&bufferBytes[static_cast<size_t>(i * bufferFrames * frameBytes)]);
         headers[i].dwBufferLength = static_cast<DWORD>(bufferFrames * frameBytes);
@@ -99,11 +122,12 @@ bool openInput(const std::string &name, SoundSource &source, std::string &error)
         }
     }
     makeInputRing(ring, ringFrames, channels, 2);
-    source.bytes.clear();
-    source.block = ring.block;
-    source.sampleRate = inputRate;
-    source.bitsPerSample = 16;
     return true;
+}
+
+const PcmBlock &inputBlock()
+{
+    return ring.block;
 }
 
 bool startInput(std::string &error)
@@ -117,26 +141,17 @@ bool startInput(std::string &error)
         error = "cannot start recording from " + deviceName;
         return false;
     }
-    nextHeader = 0;
+    makeInputBuffers(buffers);
     lastBufferTick = GetTickCount();
     return true;
 }
 
-long long collectInput(std::string &error)
+long long collectInput(std::string &error, std::string &note)
 {
-    // The device fills the buffers in the order they were handed to it, and
-    // marks each done from a thread of its own.
-    const long long frameBytes = ring.block.channels * ring.block.bytesPerSample;
-    while (static_cast<volatile DWORD &>(headers[nextHeader].dwFlags) & WHDR_DONE) {
-        std::atomic_thread_fence(std::memory_order_acquire);
-        WAVEHDR &header = headers[nextHeader];
-        appendToRing(ring, reinterpret_cast<const unsigned char *>(header.lpData),
-                     static_cast<long long>(header.dwBytesRecorded) / frameBytes);
-        header.dwFlags &= ~static_cast<DWORD>(WHDR_DONE);
-        header.dwBytesRecorded = 0;
-        waveInAddBuffer(device, &header, sizeof header);
-        nextHeader = (nextHeader + 1) % bufferCount;
-        lastBufferTick = GetTickCount();
+    if (collectBuffers(buffers, ring, waveInDevice) > 0) lastBufferTick = GetTickCount();
+    if (buffers.refusals > 0 && !refusalSaid) {
+        note = deviceName + " would not take a recording buffer back; it is offered again each frame";
+        refusalSaid = true;
     }
     const DWORD limit = ring.framesWritten > 0 ? silentDeviceMs : firstBufferMs;
     if (GetTickCount() - lastBufferTick > limit) {

@@ -7,7 +7,9 @@
 struct HostOptions {
     std::string pluginPath;       // empty: vlvis003.dll beside the host
     std::vector<int> modules{0};  // run in turn on the one vis thread
-    std::string soundFile;        // empty: the built-in program (or live input)
+    // Played in turn, a playlist's entries in its place; none: the built-in
+    // program (or live input).
+    std::vector<std::string> soundFiles;
     std::string captureFolder;    // empty: no capture
     double seconds = 0.0;         // per module; 0: until the user or the file ends it
     bool input = false;           // visualise a recording device instead of playing

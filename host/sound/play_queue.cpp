@@ -1,0 +1,151 @@
+#include "sound/play_queue.h"
+
+#include <new>
+
+#include "sound/playlist.h"
+
+namespace {
+
+// Far beyond any playlist; a bigger file is not one.
+constexpr long long largestPlaylist = 16LL << 20;
+
+// The command line's text is in the system's code page; a playlist's is
+// UTF-8, or, where it is not valid UTF-8, an older playlist's code page.
+std::wstring widened(const std::string &text, bool utf8)
+{
+    const UINT codePage = utf8 ? CP_UTF8 : CP_ACP;
+    const DWORD flags = utf8 ? MB_ERR_INVALID_CHARS : 0;
+    const int size = MultiByteToWideChar(codePage, flags, text.c_str(), -1, nullptr, 0);
+    if (size <= 0) return utf8 ? widened(text, false) : std::wstring();
+    std::wstring wide(static_cast<size_t>(size), L'\0');
+    MultiByteToWideChar(codePage, flags, text.c_str(), -1, &wide[0], size);
+    wide.resize(static_cast<size_t>(size - 1));
+    return wide;
+}
+
+bool readPlaylist(const std::string &path, std::string &text)
+{
+    HANDLE file = CreateFileW(widened(path, false).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                              nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    LARGE_INTEGER size = {};
+    bool read = GetFileSizeEx(file, &size) && size.QuadPart <= largestPlaylist;
+    if (read) {
+        text.assign(static_cast<size_t>(size.QuadPart), '\0');
+        DWORD got = 0;
+        read = text.empty() || (ReadFile(file, &text[0], static_cast<DWORD>(text.size()), &got, nullptr) &&
+                                got == text.size());
+    }
+    CloseHandle(file);
+    return read;
+}
+
+// Ends a stream's decoder and device. One whose decoder does not end is
+// let go with its memory, which that thread may still use.
+void close(PlayQueue &queue, std::unique_ptr<SoundStream> &stream)
+{
+    if (!stream) return;
+    std::string error;
+    if (!stopStream(*stream, error)) {
+        queue.errors.push_back(error);
+        stream.release();
+        return;
+    }
+    stream.reset();
+}
+
+// Leaves the playing entry: what came of it goes to the user.
+void leave(PlayQueue &queue)
+{
+    if (!queue.playing) return;
+    if (queue.playing->state.load() == StreamState::failed) {
+        queue.errors.push_back(queue.playing->error);
+    } else {
+        if (!queue.playing->note.empty()) queue.notes.push_back(queue.playing->note);
+        ++queue.goodEntries;
+    }
+    close(queue, queue.playing);
+}
+
+// Starts the next entry's decoder; null when no entries are left. One
+// whose decoder cannot start is named and skipped.
+std::unique_ptr<SoundStream> startNext(PlayQueue &queue)
+{
+    while (queue.nextEntry < queue.entries.size()) {
+        std::unique_ptr<SoundStream> stream(new (std::nothrow) SoundStream);
+        const SoundEntry &entry = queue.entries[queue.nextEntry++];
+        std::string error;
+        if (!stream) {
+            queue.errors.push_back("no memory to play '" + entry.name + "'");
+            continue;
+        }
+        if (startStream(*stream, entry, error)) return stream;
+        queue.errors.push_back(error);
+        close(queue, stream);
+    }
+    return nullptr;
+}
+
+// Makes the first entry from candidate on that is ready to play the
+// playing one. Returns false when none is.
+bool takeReady(PlayQueue &queue, std::unique_ptr<SoundStream> candidate)
+{
+    for (;;) {
+        if (!candidate) candidate = startNext(queue);
+        if (!candidate) return false;
+        if (waitUntilReady(*candidate)) {
+            queue.playing = std::move(candidate);
+            return true;
+        }
+        queue.errors.push_back(candidate->error);
+        close(queue, candidate);
+    }
+}
+
+}  // namespace
+
+void makePlayQueue(PlayQueue &queue, const std::vector<std::string> &files)
+{
+    if (files.empty()) queue.entries.push_back(SoundEntry{std::wstring(), "the built-in program"});
+    for (const std::string &file : files) {
+        if (!isPlaylistPath(file)) {
+            queue.entries.push_back(SoundEntry{widened(file, false), file});
+            continue;
+        }
+        std::string text;
+        if (!readPlaylist(file, text)) {
+            queue.errors.push_back("cannot read the playlist '" + file + "'");
+            continue;
+        }
+        const std::vector<std::string> listed = playlistEntries(text, folderOf(file));
+        if (listed.empty()) queue.errors.push_back("the playlist '" + file + "' lists no files");
+        for (const std::string &entry : listed) queue.entries.push_back(SoundEntry{widened(entry, true), entry});
+    }
+}
+
+bool startFirstEntry(PlayQueue &queue)
+{
+    return takeReady(queue, nullptr);
+}
+
+void startPlaying(PlayQueue &queue)
+{
+    const std::string note = startPlayback(*queue.playing, queue.clock);
+    if (!note.empty()) queue.notes.push_back(note);
+}
+
+QueueStep stepQueue(PlayQueue &queue, long long position)
+{
+    if (!queue.upcoming && decoderFinished(*queue.playing)) queue.upcoming = startNext(queue);
+    if (!playedToEnd(*queue.playing, position)) return QueueStep::same;
+    leave(queue);
+    if (!takeReady(queue, std::move(queue.upcoming))) return QueueStep::ended;
+    startPlaying(queue);
+    return QueueStep::moved;
+}
+
+void stopQueue(PlayQueue &queue)
+{
+    leave(queue);
+    close(queue, queue.upcoming);
+}

@@ -89,14 +89,21 @@ std::vector<int> numbered(long long from, long long to)
     return values;
 }
 
-TEST(InputBuffers, ABufferBackOutOfOrderDoesNotHoldUpTheOthers)
-{
+// A ring, the buffers and the device, as the host sets them up.
+struct InputBuffersTest : ::testing::Test {
     InputRing ring;
-    makeInputRing(ring, 1000, 2, 2);
     InputBuffers buffers;
-    makeInputBuffers(buffers);
     FakeDevice device;
-    const InputDevice seam = device.seam();
+    InputDevice seam = device.seam();
+    InputBuffersTest()
+    {
+        makeInputRing(ring, 1000, 2, 2);
+        makeInputBuffers(buffers);
+    }
+};
+
+TEST_F(InputBuffersTest, ABufferBackOutOfOrderDoesNotHoldUpTheOthers)
+{
     // Buffer 1 comes back before buffer 0: it is taken at once.
     device.finish(1);
     EXPECT_EQ(collectBuffers(buffers, ring, seam), 1);
@@ -121,14 +128,8 @@ TEST(InputBuffers, ABufferBackOutOfOrderDoesNotHoldUpTheOthers)
     EXPECT_EQ(buffers.refusals, 0);
 }
 
-TEST(InputBuffers, ABufferTheDeviceRefusesIsOfferedAgain)
+TEST_F(InputBuffersTest, ABufferTheDeviceRefusesIsOfferedAgain)
 {
-    InputRing ring;
-    makeInputRing(ring, 1000, 2, 2);
-    InputBuffers buffers;
-    makeInputBuffers(buffers);
-    FakeDevice device;
-    const InputDevice seam = device.seam();
     device.finish(0);
     device.refuseNext = 1;
     EXPECT_EQ(collectBuffers(buffers, ring, seam), 1);

@@ -13,11 +13,8 @@ rm -rf "$work"
 mkdir -p "$work/share"
 cd "$work" || exit 1
 
-failures=0
-check() {  # description, then a command that must succeed
-    what=$1; shift
-    if "$@"; then printf 'ok   %s\n' "$what"; else printf 'FAIL %s\n' "$what"; failures=$((failures + 1)); fi
-}
+# shellcheck source=tests/checks.sh
+. "$here/../checks.sh"
 
 # The loader prints its usage and fails without a program to run.
 # shellcheck disable=SC2016 # expanded in the guest

@@ -54,29 +54,25 @@ fi
 build "$a" UTC 022
 build "$b" CHAST-12:45 077
 
-failures=0
-fail() { echo "FAIL $1"; failures=$((failures + 1)); }
+# shellcheck source=tests/checks.sh
+. "$(dirname "$0")/../checks.sh"
+same() {  # a file of both builds, byte for byte; else where they first differ
+    difference=$(cmp "$a/$1" "$b/$1" 2>&1) && return 0
+    offset=$(printf '%s\n' "$difference" | sed -n 's/.* differ: byte \([0-9]*\),.*/\1/p')
+    [ -n "$offset" ] && offset=$((offset - 1)) &&
+        difference="first difference at offset $offset ($(printf '0x%x' "$offset"))"
+    echo "     $difference"
+    return 1
+}
 for file in $files; do
-    if [ ! -f "$a/$file" ] || [ ! -f "$b/$file" ]; then
-        fail "$file is missing"
-        continue
-    fi
-    if difference=$(cmp "$a/$file" "$b/$file" 2>&1); then
-        echo "ok   $file identical ($(wc -c <"$a/$file") bytes)"
-    else
-        offset=$(printf '%s\n' "$difference" | sed -n 's/.* differ: byte \([0-9]*\),.*/\1/p')
-        [ -n "$offset" ] && offset=$((offset - 1)) &&
-            difference="first difference at offset $offset ($(printf '0x%x' "$offset"))"
-        fail "$file differs: $difference"
-    fi
+    check "$file identical ($(wc -c 2>/dev/null <"$a/$file" || echo no) bytes)" same "$file"
 done
 
 # Neither build's folder may show in its DLLs, the product or the debug build.
+without() { ! grep -q -a -F "$1" "$2"; }
 for dir in "$a" "$b"; do
     for dll in build/win32/release/vlvis003.dll build/win32/vlvis003.dll; do
-        if grep -q -a -F "$dir" "$dir/$dll"; then
-            fail "$dir/$dll holds its build folder's path"
-        fi
+        check "$dir/$dll holds no build folder's path" without "$dir" "$dir/$dll"
     done
 done
 
@@ -84,5 +80,4 @@ if [ "$failures" -ne 0 ]; then
     echo "both builds are kept for a look: $a $b"
     exit 1
 fi
-echo "ok   no build folder path in either build's DLLs"
 rm -rf "$work"

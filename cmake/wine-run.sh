@@ -127,6 +127,7 @@ if [ -z "$native" ]; then
         # shellcheck disable=SC2086
         env -u DISPLAY VLVIS_IN_GUEST=1 VLVIS_WINE_TEMPLATE= \
             "$here/guest/guest-run.sh" $guest_limit --share "$share" --env VLVIS_IN_GUEST --env VLVIS_TIME_STRETCH \
+            --env LANG --env LC_ALL --env LC_CTYPE \
             -- "$here/wine-run.sh" --win32 "$@"
     }
     if ! ready "$prefix"; then
@@ -146,6 +147,13 @@ fi
 export WINEPREFIX="$prefix"
 export WINESERVER="$server"
 export WINEDEBUG=-all
+# Wine names Unix files in the locale's character set: under the C locale a
+# name outside ASCII, such as a playlist's entry may have, can be neither
+# made nor opened. C.UTF-8 comes with every Debian and Ubuntu libc.
+if [ "$(locale charmap 2>/dev/null)" != UTF-8 ]; then
+    unset LC_ALL
+    export LC_CTYPE=C.UTF-8
+fi
 # No crash dialogs, no menu entries, no Mono or Gecko prompts. On a machine
 # without a sound card Wine's ALSA driver has nothing to play to and only
 # prints a screenful of errors, so it is left out there; a sound server

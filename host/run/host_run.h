@@ -26,8 +26,9 @@ struct HostRun {
 
 // The host window, standing in for the player's main window: owner of the
 // vis window and target of the keys the vis forwards. Esc or closing it
-// asks the vis thread to stop.
-HWND createHostWindow(HostRun &run);
+// asks the vis thread to stop. On failure, error says which call failed and
+// the system's reason.
+HWND createHostWindow(HostRun &run, std::string &error);
 
 // Sets stopRequested and posts WM_QUIT to the vis thread.
 void requestStop(HostRun &run);

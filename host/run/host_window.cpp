@@ -66,18 +66,50 @@ LRESULT CALLBACK hostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 
 }  // namespace
 
-HWND createHostWindow(HostRun &run)
+namespace {
+
+// The system's own words for an error code, without the line break it ends with.
+std::string systemErrorText(DWORD code)
+{
+    char text[256] = {};
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text,
+                                  sizeof text, nullptr);
+    while (length > 0 && (text[length - 1] == '\n' || text[length - 1] == '\r' || text[length - 1] == ' ')) --length;
+    std::string said = "error " + std::to_string(code);
+    if (length > 0) said += ": " + std::string(text, length);
+    return said;
+}
+
+}  // namespace
+
+HWND createHostWindow(HostRun &run, std::string &error)
 {
     WNDCLASSA windowClass = {};
     windowClass.lpfnWndProc = hostWindowProc;
     windowClass.hInstance = GetModuleHandleA(nullptr);
     windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
     windowClass.lpszClassName = "VisHostPlayer";
-    if (!RegisterClassA(&windowClass)) return nullptr;
+    if (!RegisterClassA(&windowClass)) {
+        error = "cannot create the host window: RegisterClassA failed (" + systemErrorText(GetLastError()) + ")";
+        return nullptr;
+    }
     HWND window = CreateWindowExA(0, "VisHostPlayer", "vishost", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU,
                                   100, 200, hostWindowWidth, hostWindowHeight, nullptr, nullptr,
                                   GetModuleHandleA(nullptr), nullptr);
-    if (!window) return nullptr;
+    if (!window) {
+        const DWORD code = GetLastError();
+        error = "cannot create the host window: CreateWindowExA failed (" + systemErrorText(code) + ")";
+        // Wine fails a window without an error code when it has no display
+        // driver: no X display, or its desktop process (explorer.exe), which
+        // the first window of a session starts, was not up within the 10 s
+        // Wine waits for it, as happens on a slow or very busy machine.
+        if (code == ERROR_SUCCESS)
+            error = "cannot create the host window: CreateWindowExA failed with no error code, as Wine does when it "
+                    "has no display driver: either no X display could be opened (is DISPLAY set?) or Wine's desktop "
+                    "process, explorer.exe, was not up within the 10 s Wine waits for it, as on a slow or very busy "
+                    "machine; run vishost again once the machine is less busy";
+        return nullptr;
+    }
     SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&run));
     ShowWindow(window, SW_SHOWNOACTIVATE);
     UpdateWindow(window);

@@ -216,8 +216,9 @@ int hostMain(int argc, char **argv)
             if (!playable) return endEarly(run, std::string());
         }
     }
-    run.hostWindow = createHostWindow(run);
-    if (!run.hostWindow) return endEarly(run, "cannot create the host window");
+    std::string windowError;
+    run.hostWindow = createHostWindow(run, windowError);
+    if (!run.hostWindow) return endEarly(run, windowError);
     const int status = run.options.about ? about(run) : runModules(run);
     if (run.hostWindow) DestroyWindow(run.hostWindow);
     // The plug-in stays loaded until the process ends, as in the player while it runs.

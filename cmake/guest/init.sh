@@ -5,6 +5,9 @@
 # shares out at their own paths, runs the job guest-run.sh left in the
 # control share with its output on two virtio ports, writes the job's exit
 # status beside it and resets the machine, which ends qemu.
+# A served guest (the control share holds "serve") instead starts an X
+# display and runs every job that appears in the control share's jobs/,
+# each with its output in files beside it, until "stop" appears there.
 /bin/busybox --install -s /bin
 export PATH=/bin
 
@@ -39,16 +42,78 @@ mount -t devpts -o ptmxmode=666 devpts /newroot/dev/pts
 mount -t tmpfs -o mode=1777 tmpfs /newroot/dev/shm
 
 # One share per line, mounted in order; tags share0, share1, ...
+# No other guest writes a share while it runs a command (guest-run.sh locks
+# it), and the host should not: so the guest may cache it too, which makes a
+# new Wine prefix about a fifth faster (Wine's programs also crash when run
+# from a share without the cache); sync writes back what is cached.
 n=0
 while IFS= read -r path; do
     mkdir -p "/newroot$path"
-    # No other guest writes a share while this one holds it (guest-run.sh
-    # locks it), and the host should not: so the guest may cache it too,
-    # which makes a new Wine prefix about a fifth faster. sync below writes
-    # back what is cached.
     mount -t 9p -o "$nine,cache=loose" "share$n" "/newroot$path" || fail "no share $path"
     n=$((n + 1))
 done </ctl/shares
+hostname -F /newroot/etc/hostname 2>/dev/null
+
+# What the job left running gets a chance to finish its writes (a Wine
+# server saves its registry on SIGTERM) before the machine stops.
+stop_machine() {
+    kill -TERM -1 2>/dev/null
+    for _ in $(seq 50); do
+        alive=
+        for stat in /proc/[0-9]*/stat; do
+            read -r pid _ _ ppid _ <"$stat" 2>/dev/null || continue
+            # Ourselves and kernel threads (children of kthreadd, pid 2).
+            [ "$pid" = 1 ] || [ "$pid" = 2 ] || [ "$ppid" = 2 ] || [ "$pid" = $$ ] || alive=1
+        done
+        [ -z "$alive" ] && break
+        usleep 100000
+    done
+    sync
+    reboot -f
+}
+
+if [ -e /ctl/serve ]; then
+    # One display for every job, as the host's runner gives its programs.
+    env -i /bin/chroot /newroot /usr/bin/Xvfb :0 -screen 0 1920x1080x24 -nolisten tcp </dev/null >/ctl/xvfb.log 2>&1 &
+    for _ in $(seq 600); do
+        [ -S /newroot/tmp/.X11-unix/X0 ] && break
+        usleep 50000
+    done
+    [ -S /newroot/tmp/.X11-unix/X0 ] || fail "no X display: $(tail -n 1 /ctl/xvfb.log)"
+    read -r uptime _ </proc/uptime
+    echo "$uptime" >/ctl/ready
+    # A job is a folder the host renames into jobs/ once its script is
+    # written. Each runs in a session of its own, so that a job past its
+    # time limit ("kill" beside it) goes with everything it started, except
+    # what left the session on purpose: a Wine server and what a job keeps
+    # for the next ones. Between two jobs the host may have written the
+    # shares (test files, copied prefixes): the names and files cached from
+    # them are dropped first, except what a process still holds open.
+    run_job() {
+        echo 2 >/proc/sys/vm/drop_caches
+        setsid env -i DISPLAY=:0 VLVIS_GUEST_SERVED=1 /bin/chroot /newroot /bin/sh -c "$(cat "$1/job")" \
+            </dev/null >"$1/stdout" 2>"$1/stderr" &
+        echo $! >"$1/pid"
+        wait $!
+        echo $? >"$1/status.new"
+        sync
+        mv "$1/status.new" "$1/status"
+    }
+    while [ ! -e /ctl/stop ]; do
+        for job in /ctl/jobs/*; do
+            [ -f "$job/job" ] || continue
+            if [ ! -e "$job/taken" ]; then
+                : >"$job/taken"
+                run_job "$job" &
+            elif [ -e "$job/kill" ] && [ ! -e "$job/killed" ] && [ -s "$job/pid" ]; then
+                kill -KILL -- "-$(cat "$job/pid")" 2>/dev/null
+                : >"$job/killed"
+            fi
+        done
+        usleep 100000
+    done
+    stop_machine
+fi
 
 # The ports register a moment after their driver loads.
 out=''
@@ -66,7 +131,6 @@ for _ in $(seq 200); do
 done
 if [ ! -c "$out" ] || [ ! -c "$err" ]; then fail "no output ports"; fi
 
-hostname -F /newroot/etc/hostname 2>/dev/null
 read -r uptime _ </proc/uptime
 echo "timing: the command starts ${uptime} s after the kernel"
 env -i /bin/chroot /newroot /bin/sh -c "$(cat /ctl/job)" </dev/null >"$out" 2>"$err"
@@ -74,19 +138,4 @@ echo $? >/ctl/status.new
 read -r uptime _ </proc/uptime
 echo "timing: the command ended ${uptime} s after the kernel"
 mv /ctl/status.new /ctl/status
-
-# What the job left running gets a chance to finish its writes (a Wine
-# server saves its registry on SIGTERM) before the machine stops.
-kill -TERM -1 2>/dev/null
-for _ in $(seq 50); do
-    alive=
-    for stat in /proc/[0-9]*/stat; do
-        read -r pid _ _ ppid _ <"$stat" 2>/dev/null || continue
-        # Ourselves and kernel threads (children of kthreadd, pid 2).
-        [ "$pid" = 1 ] || [ "$pid" = 2 ] || [ "$ppid" = 2 ] || [ "$pid" = $$ ] || alive=1
-    done
-    [ -z "$alive" ] && break
-    usleep 100000
-done
-sync
-reboot -f
+stop_machine

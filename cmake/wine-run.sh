@@ -21,7 +21,11 @@
 # killed, and the run fails with status 124. In the guest, where everything
 # takes about 15 times as long, S is stretched 15 times; the program gets the
 # factor in VLVIS_TIME_STRETCH (1 elsewhere), so that the time limits inside
-# it stretch alike. --wait also waits for every
+# it stretch alike. Where VLVIS_GUEST_SERVER names a guest served for a
+# whole test run (cmake/guest/guest-run.sh --serve), the program runs in it;
+# there the prefix's Wine processes and its desktop stay up from one program
+# to the next, held by VLVIS_DESKTOP_KEEPER (cmake/guest/desktop_keeper.c),
+# where that names it. --wait also waits for every
 # process the program started in the prefix, and for the registry to be
 # written back to the prefix's files. Status 125: Wine could not be run.
 set -u
@@ -127,7 +131,7 @@ if [ -z "$native" ]; then
         # shellcheck disable=SC2086
         env -u DISPLAY VLVIS_IN_GUEST=1 VLVIS_WINE_TEMPLATE= \
             "$here/guest/guest-run.sh" $guest_limit --share "$share" --env VLVIS_IN_GUEST --env VLVIS_TIME_STRETCH \
-            --env LANG --env LC_ALL --env LC_CTYPE \
+            --env LANG --env LC_ALL --env LC_CTYPE --env VLVIS_DESKTOP_KEEPER \
             -- "$here/wine-run.sh" --win32 "$@"
     }
     if ! ready "$prefix"; then
@@ -188,6 +192,54 @@ if ! ready "$prefix"; then
 fi
 [ -n "$prepare_only" ] && exit 0
 
+# In a served guest a program of the prefix holds its desktop open, which
+# keeps the Wine server and its processes up too: the next program starts
+# in about a tenth of the time. Keeping it takes Wine's own 10 s wait for
+# its desktop process out of every program's start; the keeper's start
+# waits as long as it takes, up to 5 minutes.
+keeper_dir=
+holding_desktop() {
+    [ -s "$keeper_dir/pid" ] && kill -0 "$(cat "$keeper_dir/pid")" 2>/dev/null &&
+        grep -q '^ready' "$keeper_dir/out" 2>/dev/null
+}
+release_desktop() {
+    [ -s "$keeper_dir/feeder" ] && kill "$(cat "$keeper_dir/feeder")" 2>/dev/null
+    rm -f "$keeper_dir/pid" "$keeper_dir/feeder"
+}
+hold_desktop() {
+    holding_desktop && return 0
+    release_desktop
+    mkdir -p "$keeper_dir" || return 1
+    since=$(date +%s)
+    tries=0
+    while [ $(($(date +%s) - since)) -lt 300 ]; do
+        tries=$((tries + 1))
+        rm -f "$keeper_dir/in"
+        mkfifo "$keeper_dir/in" || return 1
+        # Sessions of their own: they outlive this program's, which a time
+        # limit ends with everything in it.
+        setsid "$wine" "$VLVIS_DESKTOP_KEEPER" <"$keeper_dir/in" >"$keeper_dir/out" 2>&1 &
+        echo $! >"$keeper_dir/pid"
+        setsid sleep infinity >"$keeper_dir/in" &
+        echo $! >"$keeper_dir/feeder"
+        while kill -0 "$(cat "$keeper_dir/pid")" 2>/dev/null && ! grep -q '^ready' "$keeper_dir/out"; do
+            sleep 0.2
+        done
+        if holding_desktop; then
+            echo "wine-run: the desktop of $prefix is held open, up after $(($(date +%s) - since)) s (try $tries)" >&2
+            return 0
+        fi
+        release_desktop
+        sleep 1
+    done
+    sed 's/^/wine-run: /' "$keeper_dir/out" >&2
+    return 1
+}
+if [ -n "${VLVIS_GUEST_SERVED:-}" ] && [ -n "${VLVIS_DESKTOP_KEEPER:-}" ]; then
+    keeper_dir=${TMPDIR:-/tmp}/vlvis-desktop.$(printf '%s' "$prefix" | cksum | cut -d' ' -f1)
+    hold_desktop || fail "Wine's desktop in $prefix did not come up within 5 minutes"
+fi
+
 timeout -k 10 "$timeout" "$wine" "$@"
 status=$?
 if [ "$status" = 124 ] || [ "$status" = 137 ]; then
@@ -195,6 +247,7 @@ if [ "$status" = 124 ] || [ "$status" = 137 ]; then
     "$server" -k 2>/dev/null
     status=124
 elif [ -n "$wait_all" ]; then
+    [ -z "$keeper_dir" ] || release_desktop
     "$server" -w
 fi
 exit $status

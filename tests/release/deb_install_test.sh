@@ -92,7 +92,11 @@ echo "  vlvis ran $((($(date +%s%N) - started) / 1000000)) ms, its Wine prefix m
 check "vlvis ran as $user (status $status)" test "$status" -eq 0
 check "it said it made its prefix" grep -q "making its Wine prefix in $home/.local/share/vlvis" "$home/run.txt"
 check "the prefix is in ~/.local/share/vlvis" test -f "$home/.local/share/vlvis/.vlvis-ready"
-check "the user's ~/.wine untouched" test ! -e "$home/.wine"
+# Nor menu entries, file types, caches: nothing in the home but the
+# prefix and what the test put there.
+written=$(cd "$home" && find . -path ./.local/share/vlvis -prune -o -path ./frames -prune -o -print |
+    grep -vxE '\.|\./(rising\.(wav|ogg)|apt\.log|paths|run\.txt|\.local|\.local/share|\.local/share/vlvis|frames)' | tr '\n' ' ')
+check "vlvis wrote nothing in the user's home outside its prefix (found: $written)" test -z "$written"
 frames=$(find "$home/frames" -name 'frame-*.png' 2>/dev/null | wc -l)
 distinct=$(find "$home/frames" -name 'frame-*.png' -exec sha256sum {} + 2>/dev/null | cut -c1-64 | sort -u | wc -l)
 check "frames captured ($frames)" test "$frames" -ge 40

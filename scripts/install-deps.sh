@@ -25,13 +25,15 @@ for argument; do
 done
 
 # GStreamer's plug-ins decode MP3, FLAC and Ogg Vorbis for the stand-in
-# player under Wine; the encoders and PulseAudio serve its tests.
+# player under Wine; the encoders and PulseAudio serve its tests. lintian
+# checks the Debian package; procps' pgrep waits for the package test's
+# user's processes to end before the user is removed.
 packages="cmake make g++ clang libclang-rt-dev
   mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
   wine64 xvfb xauth
   googletest libbenchmark-dev
   pkg-config libcairo2-dev libfreetype-dev libstb-dev fonts-dejavu-core
-  nsis p7zip-full zip unzip file imagemagick shellcheck git
+  nsis p7zip-full zip unzip file imagemagick shellcheck git lintian procps
   qemu-system-x86 busybox-static xz-utils
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   lame flac vorbis-tools pulseaudio pulseaudio-utils"

@@ -5,9 +5,15 @@
 # Running it again changes nothing that is already in place.
 set -eu
 
+# The Debian package installs this script as vlvis-install-plugin and sets
+# these two to the files it carries; in a checkout they stay empty.
+packaged_dll=
+packaged_face=
+
+name=${0##*/}
 usage() {
+    echo "usage: $name [--prefix DIR] [--player-dir FOLDER] [--from DIR]"
     cat <<'USAGE'
-usage: install-wine.sh [--prefix DIR] [--player-dir FOLDER] [--from DIR]
 
   --prefix DIR         the Wine prefix (default: $WINEPREFIX, else ~/.wine)
   --player-dir FOLDER  the player's folder, as Wine sees it
@@ -15,7 +21,8 @@ usage: install-wine.sh [--prefix DIR] [--player-dir FOLDER] [--from DIR]
                        default: the first of C:\Program Files (x86)\Winamp
                        and C:\Program Files\Winamp that holds winamp.exe
   --from DIR           a folder holding vlvis003.dll and vl-vu.bmp, such as
-                       the unpacked release zip (default: this checkout's
+                       the unpacked release zip (default: the files the
+                       package vlvis installed, or in a checkout
                        build/win32/release/vlvis003.dll and assets/vl-vu.bmp)
 USAGE
 }
@@ -23,15 +30,15 @@ USAGE
 # printf, not echo: Windows paths are full of backslashes.
 say() { printf '%s\n' "$*"; }
 die() {
-    say "install-wine: $*" >&2
+    say "$name: $*" >&2
     exit 1
 }
 
 checkout=$(cd "$(dirname "$0")/.." && pwd)
 prefix=${WINEPREFIX:-$HOME/.wine}
 player_dir=
-dll=$checkout/build/win32/release/vlvis003.dll
-face=$checkout/assets/vl-vu.bmp
+dll=${packaged_dll:-$checkout/build/win32/release/vlvis003.dll}
+face=${packaged_face:-$checkout/assets/vl-vu.bmp}
 
 while [ $# -gt 0 ]; do
     case $1 in

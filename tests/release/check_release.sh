@@ -1,7 +1,8 @@
 #!/bin/sh
 # Checks the release files in DIST: what the zip holds, that its DLL is the
 # 32-bit build with its version resource and without debug information,
-# what the installer carries and where it puts it, and the checksums.
+# what the installer carries and where it puts it, what the Debian package
+# carries and what lintian says of it, and the checksums.
 #   check_release.sh DIST VERSION FACE
 # The installer is a 32-bit program and cannot run here; 7-Zip lists and
 # unpacks its payload instead.
@@ -12,6 +13,7 @@ face=$3
 here=$(cd "$(dirname "$0")" && pwd)
 zip=vlvis003-$version-win32.zip
 setup=vlvis003-$version-setup.exe
+deb=vlvis_${version}_amd64.deb
 
 # shellcheck source=tests/checks.sh
 . "$(dirname "$0")/../checks.sh"
@@ -22,12 +24,13 @@ trap 'rm -rf "$work"' EXIT
 
 check "$zip exists" test -f "$dist/$zip"
 check "$setup exists" test -f "$dist/$setup"
+check "$deb exists" test -f "$dist/$deb"
 check "SHA256SUMS exists" test -f "$dist/SHA256SUMS"
 [ "$failures" -eq 0 ] || exit 1
 
-# Checksums: both files, nothing else, all matching.
+# Checksums: the three files, nothing else, all matching.
 listed=$(sed 's/^[0-9a-f]\{64\}  //' "$dist/SHA256SUMS" | sort | tr '\n' ' ')
-check "SHA256SUMS lists the two files (found: $listed)" same_text "$listed" "$setup $zip "
+check "SHA256SUMS lists the three files (found: $listed)" same_text "$listed" "$setup $zip $deb "
 check "SHA256SUMS matches the files" sh -c "cd '$dist' && sha256sum --quiet -c SHA256SUMS"
 
 # The zip: three files at its top level.
@@ -38,12 +41,15 @@ mkdir "$work/zip"
 unzip -q "$dist/$zip" -d "$work/zip"
 dll=$work/zip/vlvis003.dll
 
-if "$here/../pe/check_pe.sh" "$dll" i386 "$version" >"$work/pe.txt"; then
-    check "zip's DLL: 32-bit, one export, system imports, version $version" true
-else
-    sed -n 's/^FAIL/  FAIL/p' "$work/pe.txt"
-    check "zip's DLL: 32-bit, one export, system imports, version $version" false
-fi
+pe_checked() {  # what, DLL, machine
+    if "$here/../pe/check_pe.sh" "$2" "$3" "$version" >"$work/pe.txt"; then
+        check "$1: $3, one export, system imports, version $version" true
+    else
+        sed -n 's/^FAIL/  FAIL/p' "$work/pe.txt"
+        check "$1: $3, one export, system imports, version $version" false
+    fi
+}
+pe_checked "zip's DLL" "$dll" i386
 check "zip's DLL is PE32 for i386" sh -c "file -b '$dll' | grep -q '^PE32 executable (DLL).*Intel 80386'"
 check "zip's DLL has no debug sections" sh -c "! i686-w64-mingw32-objdump -h '$dll' | grep -q '\.debug'"
 check "zip's DLL has no symbol table" sh -c "i686-w64-mingw32-objdump -t '$dll' | grep -qx 'no symbols'"
@@ -71,5 +77,67 @@ mkdir "$work/setup"
 7z x -y -o"$work/setup" "$dist/$setup" Plugins/vlvis003.dll 'C:/Program Files/Winamp/vl-vu.bmp' >/dev/null 2>&1
 check "installer's DLL is the zip's DLL" cmp -s "$work/setup/Plugins/vlvis003.dll" "$dll"
 check "installer's face is the project's face" cmp -s "$work/setup/C:/Program Files/Winamp/vl-vu.bmp" "$face"
+
+# The Debian package: its files and their modes, the 64-bit player and
+# plug-in without debug information, the 32-bit plug-in and the face the
+# other release files carry, and lintian, Debian's checker, clean.
+dpkg-deb -c "$dist/$deb" >"$work/deb.txt"
+awk '{ print $1, $6 }' "$work/deb.txt" | sort -k 2 >"$work/deb-modes.txt"
+cat >"$work/deb-expected.txt" <<'LIST'
+drwxr-xr-x ./
+drwxr-xr-x ./usr/
+drwxr-xr-x ./usr/bin/
+-rwxr-xr-x ./usr/bin/vlvis
+-rwxr-xr-x ./usr/bin/vlvis-install-plugin
+drwxr-xr-x ./usr/lib/
+drwxr-xr-x ./usr/lib/vlvis/
+-rw-r--r-- ./usr/lib/vlvis/vishost.exe
+-rw-r--r-- ./usr/lib/vlvis/vlvis003.dll
+drwxr-xr-x ./usr/lib/vlvis/win32/
+-rw-r--r-- ./usr/lib/vlvis/win32/vlvis003.dll
+drwxr-xr-x ./usr/share/
+drwxr-xr-x ./usr/share/applications/
+-rw-r--r-- ./usr/share/applications/vlvis.desktop
+drwxr-xr-x ./usr/share/doc/
+drwxr-xr-x ./usr/share/doc/vlvis/
+-rw-r--r-- ./usr/share/doc/vlvis/changelog.gz
+-rw-r--r-- ./usr/share/doc/vlvis/copyright
+drwxr-xr-x ./usr/share/icons/
+drwxr-xr-x ./usr/share/icons/hicolor/
+drwxr-xr-x ./usr/share/icons/hicolor/128x128/
+drwxr-xr-x ./usr/share/icons/hicolor/128x128/apps/
+-rw-r--r-- ./usr/share/icons/hicolor/128x128/apps/vlvis.png
+drwxr-xr-x ./usr/share/icons/hicolor/48x48/
+drwxr-xr-x ./usr/share/icons/hicolor/48x48/apps/
+-rw-r--r-- ./usr/share/icons/hicolor/48x48/apps/vlvis.png
+drwxr-xr-x ./usr/share/man/
+drwxr-xr-x ./usr/share/man/man1/
+-rw-r--r-- ./usr/share/man/man1/vlvis-install-plugin.1.gz
+-rw-r--r-- ./usr/share/man/man1/vlvis.1.gz
+drwxr-xr-x ./usr/share/vlvis/
+-rw-r--r-- ./usr/share/vlvis/vl-vu.bmp
+LIST
+same_listing() { diff "$1" "$2" | sed -n 's/^[<>]/  &/p'; cmp -s "$1" "$2"; }
+check "package holds the expected files, in these modes (< expected, > found)" \
+    same_listing "$work/deb-expected.txt" "$work/deb-modes.txt"
+check "package's files belong to root" same_text "$(awk '{ print $2 }' "$work/deb.txt" | sort -u)" root/root
+check "package is version $version for amd64" \
+    same_text "$(dpkg-deb -f "$dist/$deb" Version Architecture | tr '\n' ' ')" "Version: $version Architecture: amd64 "
+dpkg-deb -x "$dist/$deb" "$work/deb"
+package=$work/deb/usr
+pe_checked "package's 64-bit DLL" "$package/lib/vlvis/vlvis003.dll" x86-64
+check "package's player is a PE32+ x86-64 program" sh -c "file -b '$package/lib/vlvis/vishost.exe' | grep -q '^PE32+ executable (console) x86-64'"
+for file in vishost.exe vlvis003.dll; do
+    check "package's $file has no debug sections" sh -c "! x86_64-w64-mingw32-objdump -h '$package/lib/vlvis/$file' | grep -q '\.debug'"
+done
+check "package's 32-bit plug-in is the zip's DLL" cmp -s "$package/lib/vlvis/win32/vlvis003.dll" "$dll"
+check "package's face is the project's face" cmp -s "$package/share/vlvis/vl-vu.bmp" "$face"
+for file in "$package/lib/vlvis/win32/vlvis003.dll" "$package/share/vlvis/vl-vu.bmp"; do
+    check "vlvis-install-plugin installs ${file#"$work/deb"}" grep -qx "packaged_[a-z]*=${file#"$work/deb"}" "$package/bin/vlvis-install-plugin"
+done
+lintian --fail-on error,warning "$dist/$deb" >"$work/lintian.txt" 2>&1
+status=$?
+grep -v '^running with root privileges' "$work/lintian.txt" | sed 's/^/  lintian: /'
+check "lintian finds no error and no warning (status $status)" test "$status" -eq 0
 
 [ "$failures" -eq 0 ]

@@ -16,7 +16,8 @@ work=$(cd "$work" && pwd -P)
 unset SOURCE_DATE_EPOCH
 
 # Where each build's file lands, from the folder it was built in.
-files="build/win32/release/vlvis003.dll dist/vlvis003-$version-win32.zip dist/vlvis003-$version-setup.exe dist/SHA256SUMS"
+files="build/win32/release/vlvis003.dll dist/vlvis003-$version-win32.zip dist/vlvis003-$version-setup.exe
+  dist/vlvis_${version}_amd64.deb dist/SHA256SUMS"
 
 fetch() {  # folder, "clone" or "archive"
     if [ -z "$commit" ]; then

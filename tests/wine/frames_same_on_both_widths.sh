@@ -8,28 +8,11 @@
 # come from the same sources; one configured from another tree fails.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
-source=$(cd "$here/../.." && pwd -P)
 frames32=$1/vu-sweep-frames.bin
 build64=$2
 [ -f "$frames32" ] || { echo "no frames from the 32-bit build: $frames32" >&2; exit 1; }
 
-if [ -f "$build64/CMakeCache.txt" ]; then
-    home=$(sed -n 's/^CMAKE_HOME_DIRECTORY:INTERNAL=//p' "$build64/CMakeCache.txt")
-    if [ "$(cd "$home" 2>/dev/null && pwd -P)" != "$source" ]; then
-        echo "the 64-bit build $build64 was made from other sources (${home:-unknown}), not from $source;" >&2
-        echo "remove it, and this test makes it anew from these sources" >&2
-        exit 1
-    fi
-else
-    echo "making the 64-bit build $build64 (the win64 preset)"
-    (cd "$source" && cmake --preset win64 >/dev/null)
-fi
-echo "bringing the 64-bit build up to date"
-if ! cmake --build "$build64" -j "$(nproc 2>/dev/null || echo 2)" --target vlvis_wine_tests >"$1/win64-build.log" 2>&1; then
-    tail -n 30 "$1/win64-build.log" >&2
-    echo "the 64-bit build failed; its log: $1/win64-build.log" >&2
-    exit 1
-fi
+"$here/../../cmake/build-win64.sh" "$build64" "$1/win64-build.log" vlvis_wine_tests
 
 "$here/../../cmake/wine-run.sh" --timeout 120 "$build64/wineprefix" "$build64/vlvis_wine_tests.exe" \
     --gtest_filter='*.SweepOverTheWholeTravelIsWrittenForTheOtherWidth' >/dev/null

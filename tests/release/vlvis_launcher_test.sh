@@ -1,0 +1,128 @@
+#!/bin/sh
+# The Debian package's launcher, vlvis, unpacked from the package and run
+# with fakes for Wine's loader and pactl on PATH, which record how they were
+# called: the prefix made once and where, the monitor of the default output
+# chosen, files and options handed on as the player takes them, and each
+# failure a user can meet one line with a non-zero status.
+#   vlvis_launcher_test.sh DEB VERSION WORKDIR
+set -u
+deb=$1
+version=$2
+work=$3
+rm -rf "$work"
+mkdir -p "$work/tree" "$work/wine" "$work/pulse" "$work/bare" "$work/home" "$work/music"
+work=$(cd "$work" && pwd)
+dpkg-deb -x "$deb" "$work/tree"
+vlvis=$work/tree/usr/bin/vlvis
+log=$work/calls
+
+# Only these tools, so that a real pactl or Wine on this machine is not found.
+for tool in sh tr dirname readlink sed grep cut mkdir ln ls cat locale; do
+    ln -s "$(command -v "$tool")" "$work/bare/$tool"
+done
+# Each call one line: the variables the launcher sets, then the arguments.
+cat >"$work/wine/wine64" <<'FAKE'
+#!/bin/sh
+printf 'wine PREFIX=%s PULSE_SOURCE=%s OVERRIDES=%s ARGS=%s\n' "$WINEPREFIX" "${PULSE_SOURCE:-}" \
+    "$WINEDLLOVERRIDES" "$*" >>"$FAKE_LOG"
+[ "$1" != wineboot ] || mkdir -p "$WINEPREFIX/drive_c/Program Files"
+exit "${FAKE_WINE_STATUS:-0}"
+FAKE
+cat >"$work/pulse/pactl" <<'FAKE'
+#!/bin/sh
+[ "${FAKE_PULSE:-}" != down ] || exit 1
+case $* in
+    info) echo "Server Name: fake"
+          [ "${FAKE_PULSE:-}" = no-sink ] || echo "Default Sink: speakers"
+          echo "Default Source: mic" ;;
+    'list short sources')
+          [ "${FAKE_PULSE:-}" = no-monitor ] || printf '0\tspeakers.monitor\tmodule-null-sink.c\ts16le 2ch 44100Hz\tIDLE\n'
+          printf '1\tmic\tmodule-null-source.c\ts16le 2ch 44100Hz\tIDLE\n' ;;
+esac
+FAKE
+chmod +x "$work/wine/wine64" "$work/pulse/pactl"
+: >"$work/music/a song.ogg"
+
+# shellcheck source=tests/checks.sh
+. "$(dirname "$0")/../checks.sh"
+run() {  # [NAME=VALUE...] ARGUMENTS...: output, errors, status and calls kept
+    : >"$log"
+    env PATH="$work/wine:$work/pulse:$work/bare" HOME="$work/home" XDG_DATA_HOME="$work/data" DISPLAY=:7 \
+        FAKE_LOG="$log" "$@" >"$work/out" 2>"$work/err"
+    status=$?
+}
+said() { grep -qF -- "$1" "$work/out" "$work/err"; }
+called() { grep -qF -- "$1" "$log"; }
+failed_with() { [ "$status" -eq "$1" ] && grep -qF -- "$2" "$work/err"; }
+# One line, and the player never started.
+one_line_only() { [ "$(wc -l <"$work/err")" -eq 1 ] && ! grep -q vishost "$log"; }
+windows() { printf 'Z:%s' "$1" | tr / '\134'; }
+
+run "$vlvis" --version
+check "--version prints vlvis $version" test "$status $(cat "$work/out")" = "0 vlvis $version"
+run "$vlvis" --help
+check "--help shows the usage (status $status)" sh -c "[ $status -eq 0 ] && grep -q '^usage: vlvis' '$work/out'"
+
+# The first run makes the prefix, saying so once; the second only runs.
+prefix=$work/data/vlvis
+run "$vlvis"
+check "first run: status 0 (status $status)" test "$status" -eq 0
+check "first run: says it makes the prefix in $prefix" said "making its Wine prefix in $prefix"
+check "first run: wineboot in that prefix, without menu entries, Mono or Gecko" \
+    grep -qE "^wine PREFIX=$prefix .* OVERRIDES=winemenubuilder.exe=d;winedbg.exe=d;mscoree=;mshtml=(;winealsa.drv=d)? ARGS=wineboot --init\$" "$log"
+check "first run: the VU meters on the default output's monitor, the default recording device" \
+    grep -qE "PULSE_SOURCE=speakers.monitor .* ARGS=C:.Program Files.vlvis.vishost.exe --module 0 --input\$" "$log"
+for file in lib/vlvis/vishost.exe lib/vlvis/vlvis003.dll share/vlvis/vl-vu.bmp; do
+    case $file in */vl-vu.bmp) link="$prefix/drive_c/Program Files/Winamp/vl-vu.bmp" ;;
+                  *) link="$prefix/drive_c/Program Files/vlvis/${file##*/}" ;; esac
+    check "the prefix links the package's $file" test "$(readlink "$link")" = "$work/tree/usr/$file"
+done
+run "$vlvis"
+check "second run: no wineboot, no message (status $status)" \
+    sh -c "[ $status -eq 0 ] && ! grep -q wineboot '$log' && [ ! -s '$work/err' ] && grep -q vishost '$log'"
+check "\$HOME/.wine untouched" test ! -e "$work/home/.wine"
+run XDG_DATA_HOME= "$vlvis" --list-inputs
+check "without XDG_DATA_HOME the prefix is ~/.local/share/vlvis" called "PREFIX=$work/home/.local/share/vlvis "
+
+# Files, the scope, the player's own options; a device by name.
+cd "$work/music" || exit 1
+run "$vlvis" --scope --seconds 2 --capture frames --stats --mute "a song.ogg"
+check "files: played on module 1, options handed on, Windows paths (status $status)" \
+    called "PULSE_SOURCE= OVERRIDES=winemenubuilder.exe=d;winedbg.exe=d;mscoree=;mshtml=;winealsa.drv=d ARGS=C:\\Program Files\\vlvis\\vishost.exe --module 1 --seconds 2 --capture Z:$(printf '%s' "$work" | tr / '\134')\\music\\frames --stats --mute Z:$(printf '%s' "$work" | tr / '\134')\\music\\a song.ogg"
+run "$vlvis" --device mic
+check "--device: that input, no monitor chosen" called "PULSE_SOURCE= OVERRIDES=winemenubuilder.exe=d;winedbg.exe=d;mscoree=;mshtml=;winealsa.drv=d ARGS=C:\\Program Files\\vlvis\\vishost.exe --module 0 --input mic"
+run DISPLAY= "$vlvis" --list-inputs
+check "--list-inputs needs no display (status $status)" called "vishost.exe --list-inputs"
+cd - >/dev/null || exit 1
+
+# Failures: one line each, a non-zero status, and the player not started.
+while IFS='|' read -r name expected words environment arguments; do
+    # shellcheck disable=SC2086
+    run $environment "$vlvis" $arguments
+    check "fails: $name (status $status: $(head -n 1 "$work/err"))" failed_with "$expected" "$words"
+    check "fails: $name, in one line, the player not run" one_line_only
+done <<'CASES'
+unknown option|2|unknown option '--loud'|FAKE_PULSE=|--loud
+option without value|2|--seconds needs a value|FAKE_PULSE=|--seconds
+no such file|2|no file 'missing.ogg'|FAKE_PULSE=|missing.ogg
+files and --device|2|not both|FAKE_PULSE=|--device mic /etc/hostname
+no display|1|no display|DISPLAY=|/etc/hostname
+no Wine|1|VLVIS_WINE names no program|VLVIS_WINE=/nowhere/wine64|
+no sound server|1|no sound server answers|FAKE_PULSE=down|
+no default output|1|no default output|FAKE_PULSE=no-sink|
+no monitor|1|no monitor of its default output speakers|FAKE_PULSE=no-monitor|
+CASES
+run PATH="$work/wine:$work/bare" "$vlvis"
+check "fails: no pactl (status $status: $(head -n 1 "$work/err"))" failed_with 1 pulseaudio-utils
+check "fails: no pactl, in one line, the player not run" one_line_only
+run FAKE_WINE_STATUS=1 "$vlvis" /etc/hostname
+check "the player's failure is vlvis's status (status $status)" test "$status" -eq 1
+rm -rf "$work/data"
+run FAKE_WINE_STATUS=1 "$vlvis"
+check "fails: Wine cannot make the prefix (status $status: $(tail -n 1 "$work/err"))" \
+    failed_with 1 "could not make its prefix in $prefix; what it said is in $prefix/setup.log"
+check "fails: Wine cannot make the prefix, in one line after the one saying it tries" test "$(wc -l <"$work/err")" -eq 2
+run "$vlvis"
+check "after a failed making, the next run makes the prefix again" called wineboot
+
+[ "$failures" -eq 0 ]

@@ -9,6 +9,7 @@
 #include "gdi/device_contexts.h"
 #include "owners/com_owner.h"
 #include "owners/locks.h"
+#include "text/wide_text.h"
 
 namespace {
 
@@ -121,9 +122,7 @@ bool writeFrame(IWICImagingFactory *factory, CapturedFrame &frame, std::string &
     char name[64];
     std::snprintf(name, sizeof name, "\\frame-%06lld.png", frame.number);
     const std::string path = folder + name;
-    wchar_t widePath[MAX_PATH * 2];
-    if (!MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, widePath, MAX_PATH * 2) ||
-        !writePng(factory, widePath, frame)) {
+    if (!writePng(factory, wideText(path).c_str(), frame)) {
         error = "cannot write " + path;
         return false;
     }

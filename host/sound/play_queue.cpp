@@ -3,30 +3,16 @@
 #include <new>
 
 #include "sound/playlist.h"
+#include "text/wide_text.h"
 
 namespace {
 
 // Far beyond any playlist; a bigger file is not one.
 constexpr long long largestPlaylist = 16LL << 20;
 
-// The command line's text is in the system's code page; a playlist's is
-// UTF-8, or, where it is not valid UTF-8, an older playlist's code page.
-std::wstring widened(const std::string &text, bool utf8)
-{
-    const UINT codePage = utf8 ? CP_UTF8 : CP_ACP;
-    const DWORD flags = utf8 ? MB_ERR_INVALID_CHARS : 0;
-    const int size = MultiByteToWideChar(codePage, flags, text.c_str(), -1, nullptr, 0);
-    if (size <= 0) return utf8 ? widened(text, false) : std::wstring();
-    std::wstring wide(static_cast<size_t>(size), L'\0');
-    MultiByteToWideChar(codePage, flags, text.c_str(), -1, &wide[0], size);
-    wide.resize(static_cast<size_t>(size - 1));
-    return wide;
-}
-
 bool readPlaylist(const std::string &path, std::string &text)
 {
-    HANDLE file = CreateFileW(widened(path, false).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                              nullptr);
+    HANDLE file = CreateFileW(wideText(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     LARGE_INTEGER size = {};
     bool read = GetFileSizeEx(file, &size) && size.QuadPart <= largestPlaylist;
@@ -109,7 +95,7 @@ void makePlayQueue(PlayQueue &queue, const std::vector<std::string> &files)
     if (files.empty()) queue.entries.push_back(SoundEntry{std::wstring(), "the built-in program"});
     for (const std::string &file : files) {
         if (!isPlaylistPath(file)) {
-            queue.entries.push_back(SoundEntry{widened(file, false), file});
+            queue.entries.push_back(SoundEntry{wideText(file), file});
             continue;
         }
         std::string text;
@@ -117,9 +103,10 @@ void makePlayQueue(PlayQueue &queue, const std::vector<std::string> &files)
             queue.errors.push_back("cannot read the playlist '" + file + "'");
             continue;
         }
-        const std::vector<std::string> listed = playlistEntries(text, folderOf(file));
+        // Decoded before it is joined to the folder, which is UTF-8 already.
+        const std::vector<std::string> listed = playlistEntries(playlistTextAsUtf8(text), folderOf(file));
         if (listed.empty()) queue.errors.push_back("the playlist '" + file + "' lists no files");
-        for (const std::string &entry : listed) queue.entries.push_back(SoundEntry{widened(entry, true), entry});
+        for (const std::string &entry : listed) queue.entries.push_back(SoundEntry{wideText(entry), entry});
     }
 }
 

@@ -54,6 +54,8 @@ lame --quiet -t sweep.wav long.mp3
 for _ in 1 2 3 4 5 6 7 8 9 10; do cat long.mp3 long.mp3 >twice.mp3 && mv twice.mp3 long.mp3; done
 flac --silent sweep.wav -o sweep.flac
 oggenc --quiet sweep.wav -o sweep.ogg
+# Named as a music library names it, outside any one code page.
+cp sweep.mp3 "b ♪.mp3"
 # Cut off part way through a frame, as an interrupted download is.
 head -c "$(($(wc -c <sweep.mp3) / 2 + 77))" sweep.mp3 >cut.mp3
 head -c 65536 /dev/urandom >random.flac

@@ -15,20 +15,31 @@ static HANDLE inheritableFile(const std::string &path)
     return CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &security, CREATE_ALWAYS, 0, nullptr);
 }
 
+std::wstring utf16(const std::string &utf8)
+{
+    const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, nullptr, 0);
+    if (size <= 1) return std::wstring();
+    std::wstring wide(static_cast<size_t>(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, &wide[0], size);
+    wide.pop_back();
+    return wide;
+}
+
 HostResult runHost(const std::string &folder, const std::string &arguments)
 {
     HostResult result;
     const std::string outPath = folder + "host-out.txt", errPath = folder + "host-err.txt";
     HANDLE out = inheritableFile(outPath), err = inheritableFile(errPath);
-    STARTUPINFOA startup = {};
+    STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     startup.hStdOutput = out;
     startup.hStdError = err;
-    std::string line = "\"" + exeFolder() + "vishost.exe\" " + arguments;
+    // As a shell passes them, whatever the code page: UTF-16.
+    std::wstring line = utf16("\"" + exeFolder() + "vishost.exe\" " + arguments);
     PROCESS_INFORMATION process = {};
-    const BOOL started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(),
+    const BOOL started = CreateProcessW(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, utf16(folder).c_str(),
                                         &startup, &process);
     CloseHandle(out);
     CloseHandle(err);

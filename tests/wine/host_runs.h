@@ -17,8 +17,11 @@ struct HostResult {
 
 std::string quoted(const std::string &text);
 
-// Runs vishost.exe from the build folder with the given arguments; its
-// output goes to files in folder.
+// UTF-8 (as the tests spell names outside ASCII) to UTF-16.
+std::wstring utf16(const std::string &utf8);
+
+// Runs vishost.exe from the build folder with the given arguments, in
+// UTF-8; its output goes to files in folder.
 HostResult runHost(const std::string &folder, const std::string &arguments);
 
 // The stand-in player as a test sets it up: a fresh scratch folder with a

@@ -311,12 +311,6 @@ TEST_F(HostWithFake, BrokenOrUnsupportedWavIsAClearError)
     }
 }
 
-std::wstring widened(const std::string &text, UINT codePage)
-{
-    wchar_t wide[MAX_PATH];
-    return MultiByteToWideChar(codePage, 0, text.c_str(), -1, wide, MAX_PATH) ? wide : L"";
-}
-
 // As in a player: the files in turn, a playlist's entries in its place,
 // the vis running on across them, and an entry that cannot be played named
 // and passed over.
@@ -326,7 +320,7 @@ TEST_F(HostWithFake, PlaysFilesAndPlaylistEntriesInTurn)
     writeWav(folder + "b.wav", 16000, 2, 16, 8000, rampSample);
     // A name beyond ASCII, as a playlist holds it: UTF-8.
     const std::string utf8Name = "b-\xC3\xA9.wav";
-    ASSERT_TRUE(MoveFileW(widened(folder + "b.wav", CP_ACP).c_str(), widened(folder + utf8Name, CP_UTF8).c_str()));
+    ASSERT_TRUE(MoveFileW(utf16(folder + "b.wav").c_str(), utf16(folder + utf8Name).c_str()));
     std::ofstream(folder + "list.m3u8", std::ios::binary)
         << "#EXTM3U\r\n#EXTINF:1,gone\r\nmissing.wav\r\n" << utf8Name << "\r\n";
     const HostResult result = run("--steady " + quoted(folder + "a.wav") + " " + quoted(folder + "list.m3u8"));
@@ -348,6 +342,59 @@ TEST_F(HostWithFake, PlaysFilesAndPlaylistEntriesInTurn)
         files += a ? "a" : b ? "b" : "?";
     }
     EXPECT_EQ(files, std::string(20, 'a') + std::string(20, 'b'));
+}
+
+int renderCalls(const std::vector<LogLine> &log)
+{
+    return static_cast<int>(std::count_if(log.begin(), log.end(), [](const LogLine &line) {
+        return line.at("call") == "render";
+    }));
+}
+
+// Names as music libraries have them, outside any one code page: each file
+// plays from the command line and from a playlist in a folder named so,
+// and a missing one comes back in the message as it was typed.
+TEST_F(HostWithFake, NamesOutsideTheCodePagePlay)
+{
+    const std::string music = "M\xC3\xBAsica";                     // Música
+    const std::string cyrillic = "\xD0\x81\xD0\xB6.wav";               // Ёж.wav
+    const std::string cjk = "\xE9\x9F\xB3\xE6\xA5\xBD.wav";             // 音楽.wav
+    const std::string symbol = "w \xE2\x99\xAA.wav";                  // w ♪.wav
+    const std::string inFolder = "d \xE2\x99\xAB\\b.wav";             // d ♫\b.wav
+    const std::string missing = music + "/\xD0\xBD\xD0\xB5\xD1\x82.wav";  // Música/нет.wav
+    ASSERT_TRUE(CreateDirectoryW(utf16(folder + music).c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW(utf16(folder + music + "\\d \xE2\x99\xAB").c_str(), nullptr));
+    for (const std::string &name : {cyrillic, cjk, symbol, inFolder}) {
+        writeWav(folder + "made.wav", 8000, 1, 16, 4000, rampSample);
+        ASSERT_TRUE(MoveFileW(utf16(folder + "made.wav").c_str(), utf16(folder + music + "\\" + name).c_str()));
+    }
+    std::ofstream(folder + "list.m3u8", std::ios::binary) << symbol << "\r\n" << inFolder << "\r\n";
+    ASSERT_TRUE(MoveFileW(utf16(folder + "list.m3u8").c_str(), utf16(folder + music + "\\list.m3u8").c_str()));
+
+    const struct {
+        const char *what;
+        std::string arguments;  // from the scratch folder
+        int files;              // played, half a second each; 0: the run fails with error
+        std::string error;
+    } rows[] = {
+        {"Cyrillic and CJK on the command line",
+         quoted(music + "\\" + cyrillic) + " " + quoted(folder + music + "\\" + cjk), 2, ""},
+        {"symbols from a playlist in a folder beyond ASCII", quoted(music + "\\list.m3u8"), 2, ""},
+        {"a missing name", quoted(missing), 0, "vishost: cannot find the sound file '" + missing + "'"},
+    };
+    for (const auto &row : rows) {
+        DeleteFileA((folder + "fake_vis_log.txt").c_str());
+        const HostResult result = run("--steady " + row.arguments);
+        if (row.files == 0) {
+            EXPECT_EQ(result.exitCode, 1u) << row.what;
+            EXPECT_NE(result.err.find(row.error), std::string::npos) << row.what << ": " << result.err;
+            continue;
+        }
+        EXPECT_EQ(result.exitCode, 0u) << row.what << ": " << result.out << result.err;
+        EXPECT_EQ(result.err, "") << row.what;
+        // 40 frames a second of sound.
+        EXPECT_EQ(renderCalls(readLog(folder)), row.files * 20) << row.what;
+    }
 }
 
 TEST_F(HostWithFake, PlaylistOfNothingPlayableFails)

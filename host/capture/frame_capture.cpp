@@ -9,6 +9,7 @@
 #include "gdi/device_contexts.h"
 #include "owners/com_owner.h"
 #include "owners/locks.h"
+#include "text/exception_text.h"
 #include "text/wide_text.h"
 
 namespace {
@@ -129,6 +130,12 @@ bool writeFrame(IWICImagingFactory *factory, CapturedFrame &frame, std::string &
     return true;
 }
 
+// Why the writer failed, once writeFailed is set.
+std::string writerError()
+{
+    return writeError.empty() ? "the capture writer ran out of memory" : writeError;
+}
+
 void failWriter(const std::string &error)
 {
     if (writeFailed) return;
@@ -179,8 +186,12 @@ DWORD WINAPI writerMain(void *started)
         }
         if (com) CoUninitialize();
     } catch (...) {
-        // Only the messages allocate: memory ran out.
-        writeFailed = true;
+        const char *what = exceptionText();
+        try {
+            failWriter(std::string("the capture writer stopped: ") + what);
+        } catch (...) {
+            writeFailed = true;  // writerError() says what is left to say
+        }
     }
     return 0;
 }
@@ -218,7 +229,7 @@ bool startCapture(const std::string &captureFolder, std::string &error)
 bool captureFrame(HWND window, long long frameNumber, std::string &error)
 {
     if (writeFailed) {
-        error = writeError;
+        error = writerError();
         return false;
     }
     RECT client;
@@ -284,7 +295,7 @@ bool stopCapture(std::string &error)
     for (CapturedFrame &frame : slots) releaseSlot(frame);
     DeleteCriticalSection(&lock);
     if (writeFailed) {
-        error = writeError;
+        error = writerError();
         return false;
     }
     return true;

@@ -19,7 +19,7 @@ struct HostRun {
     std::vector<VisModule *> modules;  // in the order of options.modules
     PlayQueue sound;  // unless options.input
     HWND hostWindow = nullptr;
-    DWORD visThreadId = 0;
+    std::atomic<DWORD> visThreadId{0};  // read by the console's handler too
     std::atomic<bool> stopRequested{false};
     int exitCode = 0;
 };
@@ -37,6 +37,10 @@ DWORD WINAPI visThreadMain(void *run);
 
 // One line to stderr, prefixed with the program's name.
 void reportError(const std::string &text);
+
+// Inside a catch: one line to stderr saying that where stopped, and the
+// exception's own message. Allocates nothing.
+void reportException(const char *where);
 
 // One line to stdout, prefixed alike.
 void reportNote(const std::string &text);

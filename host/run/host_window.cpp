@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "run/host_run.h"
+#include "text/exception_text.h"
 
 namespace {
 
@@ -93,6 +94,12 @@ void requestStop(HostRun &run)
 void reportError(const std::string &text)
 {
     std::fprintf(stderr, "vishost: %s\n", text.c_str());
+    std::fflush(stderr);
+}
+
+void reportException(const char *where)
+{
+    std::fprintf(stderr, "vishost: %s stopped: %s\n", where, exceptionText());
     std::fflush(stderr);
 }
 

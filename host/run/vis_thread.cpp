@@ -358,7 +358,7 @@ RunEnd runModule(HostRun &run, int index, VisModule &module, HANDLE timer, long 
     return end;
 }
 
-// Runs each module in turn; whatever ends the run, the sound is stopped.
+// Runs each module in turn.
 void runModules(HostRun &run, HANDLE timer)
 {
     long long frameNumber = 0;
@@ -369,11 +369,23 @@ void runModules(HostRun &run, HANDLE timer)
         if (end == RunEnd::stopRequested || end == RunEnd::fileEnded || end == RunEnd::failed || run.stopRequested)
             break;
     }
-    if (run.options.input) return;
-    stopQueue(run.sound);
-    reportQueued(run.sound);
-    // A run fails when nothing played without a failure.
-    if (run.sound.goodEntries == 0) run.exitCode = 1;
+}
+
+// However the run ended: the decoders stop before the run that holds them
+// is freed, and the frames queued are written.
+void endRun(HostRun &run, bool capturing)
+{
+    if (!run.options.input) {
+        stopQueue(run.sound);
+        reportQueued(run.sound);
+        // A run fails when nothing played without a failure.
+        if (run.sound.goodEntries == 0) run.exitCode = 1;
+    }
+    std::string error;
+    if (capturing && !stopCapture(error) && run.exitCode == 0) {
+        reportError(error);
+        run.exitCode = 1;
+    }
 }
 
 }  // namespace
@@ -381,32 +393,32 @@ void runModules(HostRun &run, HANDLE timer)
 DWORD WINAPI visThreadMain(void *parameter)
 {
     HostRun &run = *static_cast<HostRun *>(parameter);
+    HANDLE timer = CreateWaitableTimerA(nullptr, FALSE, nullptr);
+    bool capturing = false;
     // Nothing may escape the thread: the messages and the queue's steps
     // allocate, and memory may run out.
     try {
         QueryPerformanceFrequency(&counterFrequency);
-        HANDLE timer = CreateWaitableTimerA(nullptr, FALSE, nullptr);
         std::string error;
         if (!timer) {
-            reportError("cannot create a waitable timer");
+            reportError("cannot create a waitable timer (error " + std::to_string(GetLastError()) + ")");
             run.exitCode = 1;
-            return 1;
-        }
-        if (!run.options.captureFolder.empty() && !startCapture(run.options.captureFolder, error)) {
+        } else if (!run.options.captureFolder.empty() && !(capturing = startCapture(run.options.captureFolder, error))) {
             reportError(error);
             run.exitCode = 1;
-            CloseHandle(timer);
-            return 1;
+        } else {
+            runModules(run, timer);
         }
-        runModules(run, timer);
-        if (!run.options.captureFolder.empty() && !stopCapture(error) && run.exitCode == 0) {
-            reportError(error);
-            run.exitCode = 1;
-        }
-        CloseHandle(timer);
     } catch (...) {
-        std::fputs("vishost: the host ran out of memory\n", stderr);
+        reportException("the vis thread");
         run.exitCode = 1;
     }
+    try {
+        endRun(run, capturing);
+    } catch (...) {
+        reportException("the end of the run");
+        run.exitCode = 1;
+    }
+    if (timer) CloseHandle(timer);
     return static_cast<DWORD>(run.exitCode);
 }

@@ -165,11 +165,13 @@ int about(HostRun &run)
 
 int runModules(HostRun &run)
 {
-    HANDLE thread = CreateThread(nullptr, 0, visThreadMain, &run, CREATE_SUSPENDED, &run.visThreadId);
+    DWORD threadId = 0;
+    HANDLE thread = CreateThread(nullptr, 0, visThreadMain, &run, CREATE_SUSPENDED, &threadId);
     if (!thread) {
         reportError("cannot start the vis thread");
         return exitFailure;
     }
+    run.visThreadId = threadId;
     ResumeThread(thread);
     const bool pumped = pumpUntilEnded(run, thread);
     CloseHandle(thread);
@@ -186,9 +188,31 @@ int endEarly(HostRun &run, const std::string &error)
     return exitFailure;
 }
 
+// The run, reached by the console's handler as well as by main.
+HostRun hostRun;
+// Set once the run is over and what it writes is written.
+HANDLE runOver = nullptr;
+// After a close, logoff or shutdown event's handler returns, or 5 s after
+// the event on Windows, the system ends the process.
+constexpr DWORD consoleCloseGraceMs = 4500;
+
+// Ctrl+C, Ctrl+Break and the console closing end the run as Esc does:
+// quit is called, the settings and the capture are written. Called on a
+// thread of the system's.
+BOOL WINAPI consoleEvent(DWORD event)
+{
+    const bool interrupt = event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT;
+    std::fputs(interrupt ? "vishost: interrupted: the run ends\n" : "vishost: the console is closing: the run ends\n",
+               stdout);
+    std::fflush(stdout);
+    requestStop(hostRun);
+    if (!interrupt) WaitForSingleObject(runOver, consoleCloseGraceMs);
+    return TRUE;
+}
+
 int hostMain(int argc, const char *const *argv)
 {
-    static HostRun run;
+    HostRun &run = hostRun;
     std::string error;
     if (!parseCommandLine(argc, argv, run.options, error)) {
         reportError(error);
@@ -214,6 +238,9 @@ int hostMain(int argc, const char *const *argv)
         return exitFailure;
     }
     if (!run.options.about) {
+        // An About box has nothing to save: there the default ends the process.
+        runOver = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        if (runOver) SetConsoleCtrlHandler(consoleEvent, TRUE);
         if (!run.options.captureFolder.empty() && !prepareCaptureFolder(run.options.captureFolder, error)) {
             reportError(error);
             return exitFailure;
@@ -251,9 +278,11 @@ extern "C" int wmain(int argc, wchar_t **wideArgv)
         for (int i = 0; i < argc; ++i) arguments.push_back(utf8Text(wideArgv[i]));
         std::vector<const char *> argv;
         for (const std::string &argument : arguments) argv.push_back(argument.c_str());
-        return hostMain(argc, argv.data());
+        const int status = hostMain(argc, argv.data());
+        if (runOver) SetEvent(runOver);
+        return status;
     } catch (...) {
-        std::fputs("vishost: the host ran out of memory\n", stderr);
+        reportException("the host");
         return exitFailure;
     }
 }

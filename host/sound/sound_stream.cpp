@@ -5,6 +5,7 @@
 
 #include "owners/locks.h"
 #include "sound/demo_program.h"
+#include "text/exception_text.h"
 
 namespace {
 
@@ -102,11 +103,16 @@ DWORD WINAPI decoderMain(void *parameter)
     try {
         decoded = decode(stream);
     } catch (...) {
-        // Only memory for the messages can run out here; the ring is made without throwing.
-        stream.error.clear();
         decoded = false;
+        const char *what = exceptionText();
+        stream.error.clear();
+        try {
+            stream.error = quotedName(stream) + " cannot be played: " + what;
+        } catch (...) {
+        }
     }
-    if (!decoded && stream.error.empty()) stream.error = "the host ran out of memory decoding it";
+    // Left empty only when memory ran out for the message itself.
+    if (!decoded && stream.error.empty()) stream.error = "the host ran out of memory decoding a file";
     finish(stream, decoded);
     return 0;
 }

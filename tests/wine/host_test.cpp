@@ -494,6 +494,34 @@ TEST_F(HostWithPlugin, RunsTheVuMetersOnTheBuiltInProgram)
     EXPECT_NE(settings.find("Screen_y=100"), std::string::npos) << settings;
 }
 
+// Ctrl+C in the host's console ends the run as Esc does: quit saves the
+// window's place, and every frame queued is written.
+TEST_F(HostWithPlugin, CtrlCEndsTheRunAsEscDoes)
+{
+    const std::string frames = folder + "frames\\";
+    const HostResult result =
+        player.run("--module 0 --seconds 30 --mute --stats --capture " + quoted(folder + "frames"), [&](DWORD host) {
+            // A few frames in, the vis is running.
+            const DWORD limit = GetTickCount() + stretched(20000);
+            while (GetFileAttributesA(framePath(frames, 3).c_str()) == INVALID_FILE_ATTRIBUTES &&
+                   GetTickCount() < limit)
+                Sleep(20);
+            pressCtrlC(host);
+        });
+    EXPECT_EQ(result.exitCode, 0u) << result.out << result.err;
+    EXPECT_NE(result.out.find("vishost: interrupted: the run ends"), std::string::npos) << result.out;
+    const std::string settings = readFile(folder + "plugin.ini");
+    EXPECT_NE(settings.find("[Analog VU meters - Velmora]"), std::string::npos) << "quit ran: " << settings;
+    int written = 0;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((frames + "frame-*.png").c_str(), &found);
+    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found)) ++written;
+    if (search != INVALID_HANDLE_VALUE) FindClose(search);
+    EXPECT_GT(written, 3);
+    EXPECT_NE(result.out.find(" " + std::to_string(written) + " frames queued for writing"), std::string::npos)
+        << written << " written:\n" << result.out;
+}
+
 // Both modules in turn on the one vis thread: the second init must start
 // normally after the first quit's WM_QUIT.
 TEST_F(HostWithPlugin, RunsTheOscilloscopeAfterTheVuMeters)

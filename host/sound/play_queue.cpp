@@ -27,30 +27,33 @@ bool readPlaylist(const std::string &path, std::string &text)
 }
 
 // Ends a stream's decoder and device. One whose decoder does not end is
-// let go with its memory, which that thread may still use.
-void close(PlayQueue &queue, std::unique_ptr<SoundStream> &stream)
+// let go with its memory, which that thread may still use. Returns whether
+// the decoder ended, so that what it wrote may be read.
+bool close(PlayQueue &queue, std::unique_ptr<SoundStream> &stream)
 {
-    if (!stream) return;
+    if (!stream) return false;
     std::string error;
     if (!stopStream(*stream, error)) {
         queue.errors.push_back(error);
         stream.release();
-        return;
+        return false;
     }
-    stream.reset();
+    return true;
 }
 
-// Leaves the playing entry: what came of it goes to the user.
+// Leaves the playing entry: what came of it goes to the user, read once its
+// decoder has ended and no longer writes it.
 void leave(PlayQueue &queue)
 {
-    if (!queue.playing) return;
-    if (queue.playing->state.load() == StreamState::failed) {
-        queue.errors.push_back(queue.playing->error);
+    if (!close(queue, queue.playing)) return;
+    const SoundStream &left = *queue.playing;
+    if (left.state.load() == StreamState::failed) {
+        queue.errors.push_back(left.error);
     } else {
-        if (!queue.playing->note.empty()) queue.notes.push_back(queue.playing->note);
+        if (!left.note.empty()) queue.notes.push_back(left.note);
         ++queue.goodEntries;
     }
-    close(queue, queue.playing);
+    queue.playing.reset();
 }
 
 // Starts the next entry's decoder; null when no entries are left. One
@@ -68,6 +71,7 @@ std::unique_ptr<SoundStream> startNext(PlayQueue &queue)
         if (startStream(*stream, entry, error)) return stream;
         queue.errors.push_back(error);
         close(queue, stream);
+        stream.reset();
     }
     return nullptr;
 }
@@ -79,12 +83,14 @@ bool takeReady(PlayQueue &queue, std::unique_ptr<SoundStream> candidate)
     for (;;) {
         if (!candidate) candidate = startNext(queue);
         if (!candidate) return false;
-        if (waitUntilReady(*candidate)) {
+        std::string error;
+        if (waitUntilReady(*candidate, error)) {
             queue.playing = std::move(candidate);
             return true;
         }
-        queue.errors.push_back(candidate->error);
+        queue.errors.push_back(error);
         close(queue, candidate);
+        candidate.reset();
     }
 }
 
@@ -135,4 +141,5 @@ void stopQueue(PlayQueue &queue)
 {
     leave(queue);
     close(queue, queue.upcoming);
+    queue.upcoming.reset();
 }

@@ -176,7 +176,7 @@ bool streamFrames(SoundStream &stream, const unsigned char *frames, long long co
         const long long written = ring.written.load(std::memory_order_relaxed);
         const long long chunk = written / ring.chunkFrames;
         // One chunk at a time, so that each goes to the device as soon as it is full.
-        long long limit = writableEnd(ring, ring.keepFrom.load(std::memory_order_relaxed));
+        long long limit = writableEndNow(ring);
         if (limit > (chunk + 1) * ring.chunkFrames) limit = (chunk + 1) * ring.chunkFrames;
         if (limit > written && slotFreeOfDevice(stream, chunk)) {
             const long long put = putFrames(ring, frames, count, limit);
@@ -213,18 +213,22 @@ bool decodeDemo(SoundStream &stream)
     return stream.error.empty();
 }
 
-bool waitUntilReady(SoundStream &stream)
+bool waitUntilReady(SoundStream &stream, std::string &error)
 {
     DWORD waited = 0;
     for (;;) {
         const StreamState state = stream.state.load(std::memory_order_acquire);
-        if (state == StreamState::failed) return false;
+        if (state == StreamState::failed) {
+            // Written before the state was: the decoder has done with it.
+            error = stream.error;
+            return false;
+        }
         if (state == StreamState::ended) return true;
         if (state == StreamState::playing &&
             stream.ring.written.load(std::memory_order_acquire) >= stream.ring.chunkFrames)
             return true;
         if (waited >= decoderSilenceMs) {
-            stream.error = "the decoder gave nothing for a minute";
+            error = "the decoder of " + quotedName(stream) + " gave nothing for a minute";
             return false;
         }
         const DWORD woken = WaitForSingleObject(stream.progress, 100);
@@ -233,7 +237,8 @@ bool waitUntilReady(SoundStream &stream)
         } else if (woken == WAIT_OBJECT_0) {
             waited = 0;
         } else {
-            stream.error = "the wait for its decoder failed (error " + std::to_string(GetLastError()) + ")";
+            error = "the wait for the decoder of " + quotedName(stream) + " failed (error " +
+                    std::to_string(GetLastError()) + ")";
             return false;
         }
     }
@@ -297,7 +302,7 @@ long long playPosition(SoundStream &stream)
 StreamRead readFrame(SoundStream &stream, long long position, long long frameEnd,
                      signed char waveform[waveformRows][waveformLength], std::string &error)
 {
-    stream.ring.keepFrom.store(position - stream.keepBehind, std::memory_order_relaxed);
+    keepFramesFrom(stream.ring, position - stream.keepBehind);
     while (stream.clock == PlayClock::steady && !streamHasFrames(stream.ring, frameEnd) &&
            stream.state.load(std::memory_order_acquire) == StreamState::playing) {
         const DWORD woken = WaitForSingleObject(stream.progress, 1000);

@@ -69,9 +69,9 @@ struct SoundStream {
 bool startStream(SoundStream &stream, const SoundEntry &entry, std::string &error);
 
 // Waits until the stream can start playing: its format known and its
-// first chunk decoded, or its end reached. Returns false with
-// stream.error set when the file cannot be played.
-bool waitUntilReady(SoundStream &stream);
+// first chunk decoded, or its end reached. Returns false with error set
+// when the file cannot be played (stream.error stays the decoder's own).
+bool waitUntilReady(SoundStream &stream, std::string &error);
 
 // Starts the play position, and the device for PlayClock::device. Returns a
 // note for the user when it fell back to the clock although sound was

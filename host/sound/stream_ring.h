@@ -45,6 +45,13 @@ void makeStreamRing(StreamRing &ring, unsigned char *bytes, long long chunkFrame
 // keepFrom.
 long long writableEnd(const StreamRing &ring, long long keepFrom);
 
+// The vis, after its reads: frames before frame may be written over.
+void keepFramesFrom(StreamRing &ring, long long frame);
+
+// The decoder: where it may write up to now, as writableEnd for what the
+// vis keeps.
+long long writableEndNow(const StreamRing &ring);
+
 // Copies up to count frames in at the written end, but none at or past
 // limit. Returns how many it copied.
 long long putFrames(StreamRing &ring, const unsigned char *frames, long long count, long long limit);

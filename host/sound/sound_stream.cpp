@@ -81,6 +81,15 @@ bool decode(SoundStream &stream)
         return false;
     case WavDecode::notWav:
         break;
+    case WavDecode::notHandled: {
+        const std::string why = stream.error;
+        stream.error.clear();
+        if (decodeWithSystem(stream)) return true;
+        if (stream.ring.written.load() == 0)
+            stream.error = quotedName(stream) + " holds sound this host does not read itself (" + why +
+                           "), and the system cannot decode it either";
+        return false;
+    }
     }
     return decodeWithSystem(stream);
 }

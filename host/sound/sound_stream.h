@@ -109,7 +109,9 @@ bool stopStream(SoundStream &stream, std::string &error);
 // or streamFrames returns false (the stream is stopping), and returns
 // whether it came to the end without a failure, with stream.error (or, for
 // a file cut short, stream.note) set otherwise.
-enum class WavDecode { done, failed, notWav };
+// decodeWavFile's notHandled: a WAV file of a kind it leaves to the
+// system's decoders, stream.error saying why without the file's name.
+enum class WavDecode { done, failed, notWav, notHandled };
 WavDecode decodeWavFile(SoundStream &stream);
 bool decodeWithSystem(SoundStream &stream);
 bool decodeDemo(SoundStream &stream);

@@ -1,4 +1,4 @@
-// PCM WAV files, their RIFF chunks walked with plain file reads (the
+// PCM WAV files (integer or float samples, any number of channels), their RIFF chunks walked with plain file reads (the
 // multimedia file functions take a name only through the system's code
 // page), read a piece at a time as they play.
 #include <windows.h>
@@ -88,14 +88,22 @@ bool findChunk(HANDLE file, long long fileSize, const char *id, Chunk &chunk)
     return false;
 }
 
-bool readFormat(HANDLE file, long long fileSize, SoundStream &stream, PcmFormat &pcm)
+// Reads the format chunk. Returns failed with stream.error set when it is
+// broken, notHandled with stream.error saying why (without the name) when
+// it is a format this reader leaves to the system's decoders.
+WavDecode readFormat(HANDLE file, long long fileSize, SoundStream &stream, PcmFormat &pcm)
 {
     Chunk format;
-    if (!findChunk(file, fileSize, "fmt ", format)) return fail(stream, " has no format chunk");
+    if (!findChunk(file, fileSize, "fmt ", format)) {
+        fail(stream, " has no format chunk");
+        return WavDecode::failed;
+    }
     unsigned char header[40] = {};
     const long long wanted = format.size < sizeof header ? format.size : static_cast<long long>(sizeof header);
-    if (format.size < 16 || readAt(file, format.offset, header, static_cast<DWORD>(wanted)) != wanted)
-        return fail(stream, " has a format chunk that is too short");
+    if (format.size < 16 || readAt(file, format.offset, header, static_cast<DWORD>(wanted)) != wanted) {
+        fail(stream, " has a format chunk that is too short");
+        return WavDecode::failed;
+    }
     unsigned int tag = littleEndian(header, 2);
     if (tag == extensibleTag && wanted >= 40 && std::memcmp(header + 26, subformatTail, 14) == 0)
         tag = littleEndian(header + 24, 2);
@@ -105,8 +113,11 @@ bool readFormat(HANDLE file, long long fileSize, SoundStream &stream, PcmFormat 
     pcm.sampleRate = littleEndian(header + 4, 4);
     pcm.blockAlign = static_cast<int>(littleEndian(header + 12, 2));
     pcm.bitsPerSample = static_cast<int>(littleEndian(header + 14, 2));
-    if (const char *problem = pcmFormatProblem(pcm)) return fail(stream, std::string(": ") + problem);
-    return true;
+    if (const char *problem = pcmFormatProblem(pcm)) {
+        stream.error = problem;
+        return WavDecode::notHandled;
+    }
+    return WavDecode::done;
 }
 
 // Reads the data chunk a piece at a time into the stream, as far as the
@@ -126,8 +137,8 @@ bool readSamples(HANDLE file, long long fileSize, SoundStream &stream, const Pcm
     if (present < declared)
         stream.note = quotedName(stream) + " ends early: " + std::to_string(frames * pcm.blockAlign) + " of the " +
                       std::to_string(declared) + " bytes of sound it declares are there";
-    const int bitsOut = pcm.floatingPoint ? 16 : pcm.bitsPerSample;
-    if (!streamFormat(stream, static_cast<int>(pcm.sampleRate), pcm.channels, bitsOut))
+    const RingFormat ring = ringFormatOf(pcm);
+    if (!streamFormat(stream, static_cast<int>(pcm.sampleRate), ring.channels, ring.bytesPerSample * 8))
         return fail(stream, ": " + stream.error);
 
     unsigned char piece[1 << 16];
@@ -138,8 +149,7 @@ bool readSamples(HANDLE file, long long fileSize, SoundStream &stream, const Pcm
         const long long got = done == 0 ? readAt(file, data.offset, piece, bytes) : readNext(file, piece, bytes);
         if (got < 0) return fail(stream, ": its samples cannot be read past " + std::to_string(done) + " frames");
         const long long gotFrames = got / pcm.blockAlign;
-        // Played and shown as 16-bit integers: every sound device takes those.
-        if (pcm.floatingPoint) floatSamplesToPcm16(piece, gotFrames * pcm.channels);
+        toRingFormat(piece, gotFrames, pcm);
         if (!streamFrames(stream, piece, gotFrames)) return stream.error.empty() || fail(stream, ": " + stream.error);
         done += gotFrames;
         if (got < bytes) break;  // the file shrank while it played
@@ -165,7 +175,7 @@ WavDecode decodeWavFile(SoundStream &stream)
         std::memcmp(riff, "RIFF", 4) != 0 || std::memcmp(riff + 8, "WAVE", 4) != 0)
         return WavDecode::notWav;
     PcmFormat pcm;
-    if (!readFormat(file.get(), size.QuadPart, stream, pcm) || !readSamples(file.get(), size.QuadPart, stream, pcm))
-        return WavDecode::failed;
-    return WavDecode::done;
+    const WavDecode format = readFormat(file.get(), size.QuadPart, stream, pcm);
+    if (format != WavDecode::done) return format;
+    return readSamples(file.get(), size.QuadPart, stream, pcm) ? WavDecode::done : WavDecode::failed;
 }

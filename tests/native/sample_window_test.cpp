@@ -160,13 +160,53 @@ INSTANTIATE_TEST_SUITE_P(
                       FormatRow{"float64", {false, 2, 44100, 64, 16, true}, false},
                       FormatRow{"notPcm", {false, 2, 44100, 16, 4}, false},
                       FormatRow{"noChannels", {true, 0, 44100, 16, 0}, false},
-                      FormatRow{"threeChannels", {true, 3, 44100, 16, 6}, false},
+                      FormatRow{"threeChannels", {true, 3, 44100, 16, 6}, true},
+                      FormatRow{"sixChannels24", {true, 6, 48000, 24, 18}, true},
                       FormatRow{"twelveBits", {true, 2, 44100, 12, 4}, false},
-                      FormatRow{"thirtyTwoBits", {true, 2, 44100, 32, 8}, false},
+                      FormatRow{"thirtyTwoBits", {true, 2, 44100, 32, 8}, true},
                       FormatRow{"zeroRate", {true, 2, 0, 16, 4}, false},
                       FormatRow{"absurdRate", {true, 2, 4000000000LL, 16, 4}, false},
                       FormatRow{"blockTooSmall", {true, 2, 44100, 16, 2}, false},
                       FormatRow{"blockTooLarge", {true, 1, 44100, 24, 4}, false}),
     [](const ::testing::TestParamInfo<FormatRow> &row) { return std::string(row.param.name); });
+
+// Frame f's channel c holds the bytes 16f+4c+1.., so that where each
+// kept byte came from shows.
+struct RingRow {
+    const char *name;
+    int channels, bitsPerSample;
+    int ringChannels, ringBytes;
+    std::vector<int> firstFrame;  // the bytes frame 0 becomes; frame 1 is 16 more each
+};
+
+class RingFormats : public ::testing::TestWithParam<RingRow> {};
+
+TEST_P(RingFormats, KeepTheFrontPairAndTheTopBytes)
+{
+    const RingRow &row = GetParam();
+    const int sampleBytes = row.bitsPerSample / 8;
+    const PcmFormat format{true, row.channels, 48000, row.bitsPerSample, row.channels * sampleBytes};
+    std::vector<unsigned char> bytes;
+    for (int f = 0; f < 2; ++f)
+        for (int c = 0; c < row.channels; ++c)
+            for (int b = 0; b < sampleBytes; ++b) bytes.push_back(static_cast<unsigned char>(16 * f + 4 * c + b + 1));
+    const RingFormat ring = ringFormatOf(format);
+    EXPECT_EQ(ring.channels, row.ringChannels);
+    EXPECT_EQ(ring.bytesPerSample, row.ringBytes);
+    const long long size = toRingFormat(bytes.data(), 2, format);
+    ASSERT_EQ(size, 2 * static_cast<long long>(row.firstFrame.size()));
+    for (int f = 0; f < 2; ++f)
+        for (size_t i = 0; i < row.firstFrame.size(); ++i)
+            EXPECT_EQ(bytes[f * row.firstFrame.size() + i], row.firstFrame[i] + 16 * f) << "frame " << f << " byte " << i;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, RingFormats,
+    ::testing::Values(RingRow{"stereo16AsItIs", 2, 16, 2, 2, {1, 2, 5, 6}},
+                      RingRow{"sixChannels16", 6, 16, 2, 2, {1, 2, 5, 6}},
+                      RingRow{"threeChannels24", 3, 24, 2, 3, {1, 2, 3, 5, 6, 7}},
+                      RingRow{"stereo32", 2, 32, 2, 2, {3, 4, 7, 8}},
+                      RingRow{"mono32", 1, 32, 1, 2, {3, 4}}),
+    [](const ::testing::TestParamInfo<RingRow> &row) { return std::string(row.param.name); });
 
 }  // namespace

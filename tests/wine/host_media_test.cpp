@@ -79,6 +79,7 @@ TEST(HostOnRealFiles, NeedlesFollowTheWavFilesWhateverTheEncoding)
         double tolerance;  // degrees
         double seconds;    // of sound
     } rows[] = {{"sweep.flac", 0.5, 2}, {"sweep-float.wav", 0.5, 2}, {"sweep.mp3", 4, 2}, {"sweep.ogg", 4, 2},
+                {"sweep-5.1.flac", 0.5, 2},  // the front pair, whatever the other four hold
                 {"b \xE2\x99\xAA.mp3", 4, 2},  // b ♪.mp3: the system's decoders get the name as it is
                 {"cut.mp3", 4, 1}};            // half the file: what comes before the cut plays
     for (const auto &row : rows) {

@@ -276,6 +276,58 @@ TEST_F(HostWithFake, AboutCallsConfigWithTheHostWindow)
     EXPECT_EQ(log[0].at("parentClass"), "VisHostPlayer");
 }
 
+// Overwrites the 4 bytes at offset of a file with value, little-endian.
+void patchFile(const std::string &path, long offset, unsigned long value)
+{
+    std::fstream file(path, std::ios::binary | std::ios::in | std::ios::out);
+    file.seekp(offset);
+    for (int i = 0; i < 4; ++i) file.put(static_cast<char>((value >> (8 * i)) & 0xFF));
+}
+
+// WAV files as writers make them beyond plain stereo, played in turn in
+// one run: each shows the vis its ramp on the left and the mirrored ramp on
+// the right, half a second of it.
+TEST_F(HostWithFake, WavFilesOfEveryLayoutPlay)
+{
+    const auto frontPair = [](int frame, int channel) {
+        // The channels past the front pair hold what would spoil the ramp.
+        return channel < 2 ? rampSample(frame, channel) : 0x40000000L;
+    };
+    const struct {
+        const char *name;
+        int rate, channels, bits;
+        unsigned long riffSize, dataSize;  // written over the true ones unless 1
+    } rows[] = {
+        {"5.1, the front pair shown", 8000, 6, 16, 1, 1},
+        {"32-bit integers", 11025, 2, 32, 1, 1},
+        {"RIFF size 0, as a recording cut short leaves it", 16000, 2, 16, 0, 1},
+        {"both sizes 0xFFFFFFFF, as past 4 GiB", 22050, 2, 16, 0xFFFFFFFF, 0xFFFFFFFF},
+    };
+    std::string files;
+    for (const auto &row : rows) {
+        const std::string path = folder + std::to_string(row.rate) + ".wav";
+        writeWav(path, row.rate, row.channels, row.bits, row.rate / 2, frontPair);
+        if (row.riffSize != 1) patchFile(path, 4, row.riffSize);
+        if (row.dataSize != 1) patchFile(path, 40, row.dataSize);
+        files += " " + quoted(path);
+    }
+    const HostResult result = run("--steady" + files);
+    EXPECT_EQ(result.exitCode, 0u) << result.out << result.err;
+    EXPECT_EQ(result.err, "");
+    const std::vector<LogLine> log = readLog(folder);
+    for (const auto &row : rows) {
+        int frames = 0;
+        for (const LogLine &line : log) {
+            if (line.at("call") != "render" || number(line, "rate") != row.rate) continue;
+            ++frames;
+            EXPECT_EQ(number(line, "channels"), 2) << row.name;
+            EXPECT_EQ(number(line, "ramp"), 1) << row.name << ", frame " << line.at("frame");
+            EXPECT_EQ(number(line, "mirrored"), 1) << row.name << ", frame " << line.at("frame");
+        }
+        EXPECT_EQ(frames, 20) << row.name;
+    }
+}
+
 struct BadWav {
     const char *name;
     std::function<void(const std::string &path)> write;
@@ -288,9 +340,8 @@ TEST_F(HostWithFake, BrokenOrUnsupportedWavIsAClearError)
     const BadWav rows[] = {
         {"garbage", [](const std::string &path) { std::ofstream(path) << "this is not a sound file at all"; },
          "is not a sound file the system can decode"},
-        {"three channels", [&](const std::string &path) { writeWav(path, 8000, 3, 16, 100, silence); },
-         "only mono and stereo"},
-        {"32-bit", [&](const std::string &path) { writeWav(path, 8000, 2, 32, 100, silence); }, "only 8-, 16- and 24-bit"},
+        {"a format no one reads", [&](const std::string &path) { writeWav(path, 8000, 2, 16, 100, silence, 0x7A7A); },
+         "holds sound this host does not read itself (only integer PCM"},
         {"cut in its header",
          [&](const std::string &path) {
              writeWav(path, 8000, 2, 16, 1000, silence);

@@ -110,9 +110,14 @@ void makePlayQueue(PlayQueue &queue, const std::vector<std::string> &files)
             continue;
         }
         // Decoded before it is joined to the folder, which is UTF-8 already.
-        const std::vector<std::string> listed = playlistEntries(playlistTextAsUtf8(text), folderOf(file));
+        const std::vector<PlaylistEntry> listed = playlistEntries(playlistTextAsUtf8(text), folderOf(file));
         if (listed.empty()) queue.errors.push_back("the playlist '" + file + "' lists no files");
-        for (const std::string &entry : listed) queue.entries.push_back(SoundEntry{wideText(entry), entry});
+        for (const PlaylistEntry &entry : listed) {
+            if (entry.local)
+                queue.entries.push_back(SoundEntry{wideText(entry.path), entry.path});
+            else
+                queue.errors.push_back("'" + entry.path + "' in the playlist '" + file + "' is not a local file");
+        }
     }
 }
 

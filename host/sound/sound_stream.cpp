@@ -5,6 +5,7 @@
 
 #include "owners/locks.h"
 #include "sound/demo_program.h"
+#include "sound/sound_output.h"
 #include "text/exception_text.h"
 
 namespace {
@@ -25,50 +26,59 @@ int frameBytes(const SoundStream &stream)
     return stream.ring.channels * stream.ring.bytesPerSample;
 }
 
-// Chunks the decoder has filled, the last one short when the file ended in it.
-long long readyChunks(const SoundStream &stream)
+// The device's side of playing, through waveOut; called with the device's
+// lock held.
+bool playChunk(void *context, int slot, const unsigned char *bytes, long long count)
 {
-    const long long written = stream.ring.written.load(std::memory_order_acquire);
-    const bool ended = stream.ring.total.load(std::memory_order_acquire) >= 0;
-    return written / stream.ring.chunkFrames + (ended && written % stream.ring.chunkFrames ? 1 : 0);
+    SoundStream &stream = *static_cast<SoundStream *>(context);
+    WAVEHDR &header = stream.chunkHeaders[slot];
+    if (header.dwFlags & WHDR_PREPARED) waveOutUnprepareHeader(stream.device, &header, sizeof header);
+    header = {};
+    header.lpData = reinterpret_cast<LPSTR>(const_cast<unsigned char *>(bytes));
+    header.dwBufferLength = static_cast<DWORD>(count);
+    return waveOutPrepareHeader(stream.device, &header, sizeof header) == MMSYSERR_NOERROR &&
+           waveOutWrite(stream.device, &header, sizeof header) == MMSYSERR_NOERROR;
 }
 
-// Hands the device every chunk filled since the last call, in order. Called
-// with the device's lock held.
+bool chunkDone(void *context, int slot)
+{
+    return (headerFlags(static_cast<SoundStream *>(context)->chunkHeaders[slot]) & WHDR_DONE) != 0;
+}
+
+bool deviceCount(void *context, DeviceCount &count)
+{
+    MMTIME time = {};
+    time.wType = TIME_SAMPLES;
+    if (waveOutGetPosition(static_cast<SoundStream *>(context)->device, &time, sizeof time) != MMSYSERR_NOERROR)
+        return false;
+    if (time.wType == TIME_SAMPLES)
+        count = DeviceCount{false, time.u.sample};
+    else if (time.wType == TIME_BYTES)
+        count = DeviceCount{true, time.u.cb};
+    else
+        return false;
+    return true;
+}
+
+OutputDevice waveOutOf(SoundStream &stream)
+{
+    return OutputDevice{&stream, playChunk, chunkDone, deviceCount};
+}
+
+// Hands the device every chunk filled since the last call. Called with the
+// device's lock held.
 void giveChunksToDevice(SoundStream &stream)
 {
-    if (!stream.device || stream.deviceFailed) return;
-    const long long ready = readyChunks(stream);
-    const long long written = stream.ring.written.load(std::memory_order_acquire);
-    const long long chunkBytes = stream.ring.chunkFrames * frameBytes(stream);
-    while (stream.chunksGiven < ready) {
-        const long long chunk = stream.chunksGiven;
-        WAVEHDR &header = stream.chunkHeaders[chunk % streamChunks];
-        if (header.dwFlags & WHDR_PREPARED) waveOutUnprepareHeader(stream.device, &header, sizeof header);
-        const long long frames = written - chunk * stream.ring.chunkFrames;
-        header = {};
-        header.lpData = reinterpret_cast<LPSTR>(stream.ringBytes.data() + chunk % streamChunks * chunkBytes);
-        header.dwBufferLength = static_cast<DWORD>(
-            (frames < stream.ring.chunkFrames ? frames : stream.ring.chunkFrames) * frameBytes(stream));
-        if (waveOutPrepareHeader(stream.device, &header, sizeof header) != MMSYSERR_NOERROR ||
-            waveOutWrite(stream.device, &header, sizeof header) != MMSYSERR_NOERROR) {
-            // The device stops with what it has; the clock takes over from the start of playback.
-            stream.note += (stream.note.empty() ? "" : "; ") + std::string("the sound device stopped taking ") +
-                           "sound part way through " + quotedName(stream) + ": the clock paced the rest";
-            stream.deviceFailed = true;
-            return;
-        }
-        ++stream.chunksGiven;
-    }
+    if (!stream.device || giveChunks(stream.output, stream.ring, waveOutOf(stream))) return;
+    // The device stops with what it has; the clock takes over from the start of playback.
+    stream.note += (stream.note.empty() ? "" : "; ") + std::string("the sound device stopped taking ") +
+                   "sound part way through " + quotedName(stream) + ": the clock paced the rest";
 }
 
-// Whether the device is done with the chunk held in the slot chunk will use.
 bool slotFreeOfDevice(SoundStream &stream, long long chunk)
 {
     HeldLock held(stream.deviceLock);
-    const long long previous = chunk - streamChunks;
-    if (!stream.device || previous < 0 || previous >= stream.chunksGiven || stream.deviceFailed) return true;
-    return (headerFlags(stream.chunkHeaders[chunk % streamChunks]) & WHDR_DONE) != 0;
+    return !stream.device || slotFree(stream.output, waveOutOf(stream), chunk);
 }
 
 bool decode(SoundStream &stream)
@@ -289,19 +299,10 @@ void advanceSteadyClock(SoundStream &stream, int milliseconds)
 long long playPosition(SoundStream &stream)
 {
     if (stream.clock == PlayClock::steady) return framesInTicks(stream.steadyMilliseconds, 1000, stream.sampleRate);
-    if (stream.device && !stream.deviceFailed) {
-        MMTIME time = {};
-        time.wType = TIME_SAMPLES;
-        if (waveOutGetPosition(stream.device, &time, sizeof time) == MMSYSERR_NOERROR) {
-            // The device counts in 32 bits, which a long file outlasts: the
-            // count is taken as the step from the last one.
-            DWORD now = 0;
-            if (time.wType == TIME_SAMPLES) now = time.u.sample;
-            else if (time.wType == TIME_BYTES) now = time.u.cb / static_cast<DWORD>(frameBytes(stream));
-            else now = static_cast<DWORD>(stream.devicePosition);
-            stream.devicePosition += static_cast<DWORD>(now - static_cast<DWORD>(stream.devicePosition));
-            return stream.devicePosition;
-        }
+    {
+        HeldLock held(stream.deviceLock);
+        const long long played = stream.device ? framesPlayed(stream.output, waveOutOf(stream), frameBytes(stream)) : -1;
+        if (played >= 0) return played;
     }
     LARGE_INTEGER now;
     QueryPerformanceCounter(&now);
@@ -332,7 +333,7 @@ bool decoderFinished(const SoundStream &stream)
 
 bool playedToEnd(const SoundStream &stream, long long position)
 {
-    return decoderFinished(stream) && position >= stream.ring.total.load(std::memory_order_acquire);
+    return decoderFinished(stream) && ringPlayedOut(stream.ring, position);
 }
 
 bool stopStream(SoundStream &stream, std::string &error)

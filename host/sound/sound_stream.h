@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "sound/sound_output.h"
 #include "sound/stream_ring.h"
 
 // What to play: a file by its path, or the built-in program.
@@ -55,9 +56,7 @@ struct SoundStream {
     bool lockMade = false;
     HWAVEOUT device = nullptr;
     WAVEHDR chunkHeaders[streamChunks] = {};
-    long long chunksGiven = 0;  // to the device, in order
-    std::atomic<bool> deviceFailed{false};  // it refused a chunk; the clock took over
-    long long devicePosition = 0;
+    OutputState output;
 
     PlayClock clock = PlayClock::clock;
     LARGE_INTEGER clockStart = {}, clockFrequency = {};

@@ -91,6 +91,12 @@ void endStream(StreamRing &ring)
     ring.total.store(ring.written.load(std::memory_order_relaxed), std::memory_order_release);
 }
 
+bool ringPlayedOut(const StreamRing &ring, long long position)
+{
+    const long long total = ring.total.load(std::memory_order_acquire);
+    return total >= 0 && position >= total;
+}
+
 StreamRead readStream(const StreamRing &ring, long long frameEnd, signed char waveform[waveformRows][waveformLength])
 {
     const long long written = ring.written.load(std::memory_order_acquire);

@@ -59,6 +59,10 @@ long long putFrames(StreamRing &ring, const unsigned char *frames, long long cou
 // Marks the file's end at the frames written so far.
 void endStream(StreamRing &ring);
 
+// Whether everything of the file has been played at position: its end is
+// known and position has reached it.
+bool ringPlayedOut(const StreamRing &ring, long long position);
+
 // Fills both rows of waveform with the waveformLength frames before
 // frameEnd, oldest first, as fillWaveform does for a whole file: frames
 // before the start or past the file's end are silence. Frames of the file

@@ -154,11 +154,18 @@ private:
 
 bool decodeWithSystem(SoundStream &stream)
 {
-    wchar_t fullPath[MAX_PATH * 2];
-    if (!GetFullPathNameW(stream.entry.path.c_str(), MAX_PATH * 2, fullPath, nullptr)) {
+    // Asked again with the size it says it needs when the first buffer is short.
+    std::wstring fullPath(MAX_PATH, L'\0');
+    DWORD length = GetFullPathNameW(stream.entry.path.c_str(), MAX_PATH, &fullPath[0], nullptr);
+    if (length >= MAX_PATH) {
+        fullPath.assign(length, L'\0');
+        length = GetFullPathNameW(stream.entry.path.c_str(), length, &fullPath[0], nullptr);
+    }
+    if (length == 0 || length >= fullPath.size()) {
         stream.error = "cannot use the path " + quotedName(stream);
         return false;
     }
+    fullPath.resize(length);
     MediaFoundation decoders;
     if (FAILED(decoders.result())) {
         stream.error = "cannot decode " + quotedName(stream) + ": the system's media decoders do not start (" +
@@ -168,7 +175,7 @@ bool decodeWithSystem(SoundStream &stream)
     // The reader goes before the decoders shut down: the other way round the
     // process may crash as it exits.
     ComOwner<IMFSourceReader> reader;
-    const HRESULT result = MFCreateSourceReaderFromURL(fullPath, nullptr, reader.put());
+    const HRESULT result = MFCreateSourceReaderFromURL(fullPath.c_str(), nullptr, reader.put());
     if (FAILED(result)) {
         stream.error = quotedName(stream) + " is not a sound file the system can decode (" + hresultText(result) +
                        "; under Wine, MP3, FLAC and Ogg need GStreamer's base and good plug-ins)";

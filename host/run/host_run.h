@@ -34,16 +34,3 @@ void requestStop(HostRun &run);
 
 // The vis thread: runs each module of run.modules in turn.
 DWORD WINAPI visThreadMain(void *run);
-
-// One line to stderr, prefixed with the program's name.
-void reportError(const std::string &text);
-
-// Inside a catch: one line to stderr saying that where stopped, and the
-// exception's own message. Allocates nothing.
-void reportException(const char *where);
-
-// One line to stdout, prefixed alike.
-void reportNote(const std::string &text);
-
-// The queue's errors and notes, printed and cleared.
-void reportQueued(PlayQueue &queue);

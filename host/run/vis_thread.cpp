@@ -5,6 +5,7 @@
 #include "capture/frame_capture.h"
 #include "run/frame_stats.h"
 #include "run/host_run.h"
+#include "run/reporting.h"
 #include "sound/sound_input.h"
 
 #include <psapi.h>

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "run/host_run.h"
+#include "run/reporting.h"
 #include "sound/sound_input.h"
 #include "text/wide_text.h"
 

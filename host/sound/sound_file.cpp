@@ -9,7 +9,7 @@
 #include <cstdio>
 
 #include "owners/com_owner.h"
-#include "sound/sound_stream.h"
+#include "sound/decoders.h"
 
 namespace {
 

@@ -4,8 +4,9 @@
 #include <new>
 
 #include "owners/locks.h"
+#include "sound/decoders.h"
 #include "sound/demo_program.h"
-#include "sound/sound_output.h"
+#include "sound/sound_device.h"
 #include "text/exception_text.h"
 
 namespace {
@@ -14,72 +15,6 @@ namespace {
 constexpr DWORD decoderSilenceMs = 60000;
 // Waits for the threads to end.
 constexpr DWORD decoderEndMs = 10000;
-
-DWORD headerFlags(WAVEHDR &header)
-{
-    // The device sets the flags from a thread of its own.
-    return static_cast<DWORD>(InterlockedCompareExchange(reinterpret_cast<volatile LONG *>(&header.dwFlags), 0, 0));
-}
-
-int frameBytes(const SoundStream &stream)
-{
-    return stream.ring.channels * stream.ring.bytesPerSample;
-}
-
-// The device's side of playing, through waveOut; called with the device's
-// lock held.
-bool playChunk(void *context, int slot, const unsigned char *bytes, long long count)
-{
-    SoundStream &stream = *static_cast<SoundStream *>(context);
-    WAVEHDR &header = stream.chunkHeaders[slot];
-    if (header.dwFlags & WHDR_PREPARED) waveOutUnprepareHeader(stream.device, &header, sizeof header);
-    header = {};
-    header.lpData = reinterpret_cast<LPSTR>(const_cast<unsigned char *>(bytes));
-    header.dwBufferLength = static_cast<DWORD>(count);
-    return waveOutPrepareHeader(stream.device, &header, sizeof header) == MMSYSERR_NOERROR &&
-           waveOutWrite(stream.device, &header, sizeof header) == MMSYSERR_NOERROR;
-}
-
-bool chunkDone(void *context, int slot)
-{
-    return (headerFlags(static_cast<SoundStream *>(context)->chunkHeaders[slot]) & WHDR_DONE) != 0;
-}
-
-bool deviceCount(void *context, DeviceCount &count)
-{
-    MMTIME time = {};
-    time.wType = TIME_SAMPLES;
-    if (waveOutGetPosition(static_cast<SoundStream *>(context)->device, &time, sizeof time) != MMSYSERR_NOERROR)
-        return false;
-    if (time.wType == TIME_SAMPLES)
-        count = DeviceCount{false, time.u.sample};
-    else if (time.wType == TIME_BYTES)
-        count = DeviceCount{true, time.u.cb};
-    else
-        return false;
-    return true;
-}
-
-OutputDevice waveOutOf(SoundStream &stream)
-{
-    return OutputDevice{&stream, playChunk, chunkDone, deviceCount};
-}
-
-// Hands the device every chunk filled since the last call. Called with the
-// device's lock held.
-void giveChunksToDevice(SoundStream &stream)
-{
-    if (!stream.device || giveChunks(stream.output, stream.ring, waveOutOf(stream))) return;
-    // The device stops with what it has; the clock takes over from the start of playback.
-    stream.note += (stream.note.empty() ? "" : "; ") + std::string("the sound device stopped taking ") +
-                   "sound part way through " + quotedName(stream) + ": the clock paced the rest";
-}
-
-bool slotFreeOfDevice(SoundStream &stream, long long chunk)
-{
-    HeldLock held(stream.deviceLock);
-    return !stream.device || slotFree(stream.output, waveOutOf(stream), chunk);
-}
 
 bool decode(SoundStream &stream)
 {
@@ -199,7 +134,7 @@ bool streamFrames(SoundStream &stream, const unsigned char *frames, long long co
         if (limit > (chunk + 1) * ring.chunkFrames) limit = (chunk + 1) * ring.chunkFrames;
         if (limit > written && slotFreeOfDevice(stream, chunk)) {
             const long long put = putFrames(ring, frames, count, limit);
-            frames += put * frameBytes(stream);
+            frames += put * ring.channels * ring.bytesPerSample;
             count -= put;
             if (ring.written.load(std::memory_order_relaxed) % ring.chunkFrames == 0) {
                 HeldLock held(stream.deviceLock);
@@ -263,52 +198,6 @@ bool waitUntilReady(SoundStream &stream, std::string &error)
     }
 }
 
-std::string startPlayback(SoundStream &stream, PlayClock clock)
-{
-    stream.clock = clock;
-    QueryPerformanceFrequency(&stream.clockFrequency);
-    QueryPerformanceCounter(&stream.clockStart);
-    if (clock != PlayClock::device) return std::string();
-    if (waveOutGetNumDevs() == 0) {
-        stream.clock = PlayClock::clock;
-        return "no sound device: the clock paces the sound";
-    }
-    WAVEFORMATEX format = {};
-    format.wFormatTag = WAVE_FORMAT_PCM;
-    format.nChannels = static_cast<WORD>(stream.channels);
-    format.nSamplesPerSec = static_cast<DWORD>(stream.sampleRate);
-    format.wBitsPerSample = static_cast<WORD>(stream.bitsPerSample);
-    format.nBlockAlign = static_cast<WORD>(frameBytes(stream));
-    format.nAvgBytesPerSec = format.nSamplesPerSec * format.nBlockAlign;
-    HeldLock held(stream.deviceLock);
-    if (waveOutOpen(&stream.device, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL) != MMSYSERR_NOERROR) {
-        stream.device = nullptr;
-        stream.clock = PlayClock::clock;
-        return "the sound device does not play this format: the clock paces the sound";
-    }
-    // The decoder has not yet written over any chunk: nothing has played.
-    giveChunksToDevice(stream);
-    return std::string();
-}
-
-void advanceSteadyClock(SoundStream &stream, int milliseconds)
-{
-    stream.steadyMilliseconds += milliseconds;
-}
-
-long long playPosition(SoundStream &stream)
-{
-    if (stream.clock == PlayClock::steady) return framesInTicks(stream.steadyMilliseconds, 1000, stream.sampleRate);
-    {
-        HeldLock held(stream.deviceLock);
-        const long long played = stream.device ? framesPlayed(stream.output, waveOutOf(stream), frameBytes(stream)) : -1;
-        if (played >= 0) return played;
-    }
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return framesInTicks(now.QuadPart - stream.clockStart.QuadPart, stream.clockFrequency.QuadPart, stream.sampleRate);
-}
-
 StreamRead readFrame(SoundStream &stream, long long position, long long frameEnd,
                      signed char waveform[waveformRows][waveformLength], std::string &error)
 {
@@ -338,7 +227,6 @@ bool playedToEnd(const SoundStream &stream, long long position)
 
 bool stopStream(SoundStream &stream, std::string &error)
 {
-    bool stopped = true;
     if (stream.thread) {
         SetEvent(stream.stopping);
         if (WaitForSingleObject(stream.thread, decoderEndMs) != WAIT_OBJECT_0) {
@@ -349,18 +237,12 @@ bool stopStream(SoundStream &stream, std::string &error)
         CloseHandle(stream.thread);
         stream.thread = nullptr;
     }
-    if (stream.device) {
-        waveOutReset(stream.device);
-        for (WAVEHDR &header : stream.chunkHeaders)
-            if (header.dwFlags & WHDR_PREPARED) waveOutUnprepareHeader(stream.device, &header, sizeof header);
-        waveOutClose(stream.device);
-        stream.device = nullptr;
-    }
+    closeDevice(stream);
     if (stream.stopping) CloseHandle(stream.stopping);
     if (stream.progress) CloseHandle(stream.progress);
     stream.stopping = stream.progress = nullptr;
     if (stream.lockMade) DeleteCriticalSection(&stream.deviceLock);
     stream.lockMade = false;
     std::vector<unsigned char>().swap(stream.ringBytes);
-    return stopped;
+    return true;
 }

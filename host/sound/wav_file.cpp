@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "sound/sound_stream.h"
+#include "sound/decoders.h"
 
 namespace {
 

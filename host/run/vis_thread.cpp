@@ -424,7 +424,8 @@ DWORD WINAPI visThreadMain(void *parameter)
         if (!timer) {
             reportError("cannot create a waitable timer (error " + std::to_string(GetLastError()) + ")");
             run.exitCode = 1;
-        } else if (!run.options.captureFolder.empty() && !(capturing = startCapture(run.options.captureFolder, error))) {
+        } else if (!run.options.captureFolder.empty() &&
+                   !(capturing = startCapture(run.options.captureFolder, error))) {
             reportError(error);
             run.exitCode = 1;
         } else {

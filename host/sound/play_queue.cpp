@@ -12,7 +12,8 @@ constexpr long long largestPlaylist = 16LL << 20;
 
 bool readPlaylist(const std::string &path, std::string &text)
 {
-    HANDLE file = CreateFileW(wideText(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE file =
+        CreateFileW(wideText(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     LARGE_INTEGER size = {};
     bool read = GetFileSizeEx(file, &size) && size.QuadPart <= largestPlaylist;

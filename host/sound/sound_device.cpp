@@ -125,7 +125,8 @@ long long playPosition(SoundStream &stream)
     if (stream.clock == PlayClock::steady) return framesInTicks(stream.steadyMilliseconds, 1000, stream.sampleRate);
     {
         HeldLock held(stream.deviceLock);
-        const long long played = stream.device ? framesPlayed(stream.output, waveOutOf(stream), frameBytes(stream)) : -1;
+        const long long played =
+            stream.device ? framesPlayed(stream.output, waveOutOf(stream), frameBytes(stream)) : -1;
         if (played >= 0) return played;
     }
     LARGE_INTEGER now;

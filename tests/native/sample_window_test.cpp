@@ -197,7 +197,8 @@ TEST_P(RingFormats, KeepTheFrontPairAndTheTopBytes)
     ASSERT_EQ(size, 2 * static_cast<long long>(row.firstFrame.size()));
     for (int f = 0; f < 2; ++f)
         for (size_t i = 0; i < row.firstFrame.size(); ++i)
-            EXPECT_EQ(bytes[f * row.firstFrame.size() + i], row.firstFrame[i] + 16 * f) << "frame " << f << " byte " << i;
+            EXPECT_EQ(bytes[f * row.firstFrame.size() + i], row.firstFrame[i] + 16 * f)
+                << "frame " << f << " byte " << i;
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -26,7 +26,7 @@ int fillWaveform(const PcmBlock &block, long long frameEnd, signed char waveform
     const int frameBytes = block.channels * block.bytesPerSample;
     for (int i = 0; i < waveformLength; ++i) {
         long long frame = frameEnd - waveformLength + i;
-        if (frame >= block.frameCount && block.loops && block.frameCount > 0) frame %= block.frameCount;
+        if (frame >= block.frameCount && block.frameCount > 0) frame %= block.frameCount;
         if (frame < 0 || frame >= block.frameCount) {
             waveform[0][i] = 0;
             waveform[1][i] = 0;

@@ -1,18 +1,18 @@
-// The sample path from a block of PCM frames to the vis plug-in's waveform
-// rows. Platform-free.
+// The samples the vis gets: the most significant byte of each, the newest
+// frames of a ring of recorded sound, the play clock's frames, and the
+// formats the host reads and what its ring keeps of them. Platform-free.
 #pragma once
 
 constexpr int waveformLength = 576;  // samples per channel the vis gets each frame
 constexpr int waveformRows = 2;
 
-// Interleaved PCM frames as they come from a file: 1 or 2 channels of
-// unsigned 8-bit or signed little-endian 16- or 24-bit samples.
+// A ring of interleaved PCM frames, frame f at f % frameCount: 1 or 2
+// channels of unsigned 8-bit or signed little-endian 16- or 24-bit samples.
 struct PcmBlock {
     const unsigned char *bytes;
     long long frameCount;
     int channels;        // 1 or 2
     int bytesPerSample;  // 1, 2 or 3
-    bool loops;          // the built-in program repeats; a file plays once
 };
 
 // The most significant byte of one sample, read as signed: what the vis
@@ -29,8 +29,8 @@ long long framesInTicks(long long ticks, long long ticksPerSecond, int sampleRat
 long long newestFrameEnd(long long playPosition, int latencyMs, int sampleRate);
 
 // Fills both rows of waveform with the waveformLength frames before
-// frameEnd, oldest first. Frames before the block's start, or past its end
-// unless it loops, are silence. A mono block fills both rows alike, for
+// frameEnd, oldest first, frame f at f % frameCount of the ring; frames
+// before the first are silence. A mono block fills both rows alike, for
 // modules that always read both. Returns the block's channel count, which
 // is what the vis gets as channelCount.
 int fillWaveform(const PcmBlock &block, long long frameEnd, signed char waveform[waveformRows][waveformLength]);

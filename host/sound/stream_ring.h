@@ -64,10 +64,10 @@ void endStream(StreamRing &ring);
 bool ringPlayedOut(const StreamRing &ring, long long position);
 
 // Fills both rows of waveform with the waveformLength frames before
-// frameEnd, oldest first, as fillWaveform does for a whole file: frames
-// before the start or past the file's end are silence. Frames of the file
-// the ring does not hold intact (not decoded yet, or written over) are
-// silence too, and counted in missing.
+// frameEnd, oldest first (a mono ring fills both alike): frames before the
+// start or past the file's end are silence. Frames of the file the ring
+// does not hold intact (not decoded yet, or written over) are silence
+// too, and counted in missing.
 struct StreamRead {
     int channels;  // what the vis gets as channelCount
     int missing;

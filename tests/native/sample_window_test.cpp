@@ -50,8 +50,7 @@ struct Run {
 
 struct Window {
     const char *name;
-    long long frameCount;
-    bool loops;
+    long long frameCount;  // of the ring
     long long frameEnd;
     std::vector<Run> runs;
 };
@@ -63,7 +62,7 @@ TEST_P(NewestFrames, AreTheFramesJustBeforeTheEnd)
     const Window &row = GetParam();
     for (int bytesPerSample : {1, 2, 3}) {
         const std::vector<unsigned char> bytes = numberedFrames(0, row.frameCount, 2, bytesPerSample);
-        const PcmBlock block{bytes.data(), row.frameCount, 2, bytesPerSample, row.loops};
+        const PcmBlock block{bytes.data(), row.frameCount, 2, bytesPerSample};
         signed char waveform[2][576];
         std::memset(waveform, 0x55, sizeof waveform);
         ASSERT_EQ(fillWaveform(block, row.frameEnd, waveform), 2);
@@ -80,23 +79,18 @@ TEST_P(NewestFrames, AreTheFramesJustBeforeTheEnd)
 
 INSTANTIATE_TEST_SUITE_P(
     Positions, NewestFrames,
-    ::testing::Values(Window{"middle", 5000, false, 3000, {{0, 2424}}},
-                      Window{"beforeTheStart", 5000, false, 0, {{0, -1}}},
-                      Window{"justAfterTheStart", 5000, false, 100, {{0, -1}, {476, 0}}},
-                      Window{"exactlyTheFirst576", 5000, false, 576, {{0, 0}}},
-                      Window{"atTheEnd", 5000, false, 5000, {{0, 4424}}},
-                      Window{"partlyPastTheEnd", 5000, false, 5100, {{0, 4524}, {476, -1}}},
-                      Window{"wholyPastTheEnd", 5000, false, 6000, {{0, -1}}},
-                      Window{"fileShorterThanAWindow", 300, false, 400, {{0, -1}, {176, 0}, {476, -1}}},
-                      Window{"loopWrapsToTheStart", 5000, true, 5100, {{0, 4524}, {476, 0}}},
-                      Window{"loopManyTimesOver", 5000, true, 5000 * 7 + 17, {{0, 4441}, {559, 0}}},
-                      Window{"loopBeforeItsStartIsSilence", 5000, true, 200, {{0, -1}, {376, 0}}}),
+    ::testing::Values(Window{"middle", 5000, 3000, {{0, 2424}}}, Window{"beforeTheStart", 5000, 0, {{0, -1}}},
+                      Window{"justAfterTheStart", 5000, 100, {{0, -1}, {476, 0}}},
+                      Window{"exactlyTheFirst576", 5000, 576, {{0, 0}}}, Window{"atTheEnd", 5000, 5000, {{0, 4424}}},
+                      Window{"wrapsToTheStart", 5000, 5100, {{0, 4524}, {476, 0}}},
+                      Window{"manyTimesOver", 5000, 5000 * 7 + 17, {{0, 4441}, {559, 0}}},
+                      Window{"ringShorterThanAWindow", 300, 400, {{0, -1}, {176, 0}, {476, 0}}}),
     [](const ::testing::TestParamInfo<Window> &row) { return std::string(row.param.name); });
 
 TEST(NewestFramesMono, FillBothRowsAlikeAndReportOneChannel)
 {
     const std::vector<unsigned char> bytes = numberedFrames(0, 2000, 1, 2);
-    const PcmBlock block{bytes.data(), 2000, 1, 2, false};
+    const PcmBlock block{bytes.data(), 2000, 1, 2};
     signed char waveform[2][576];
     ASSERT_EQ(fillWaveform(block, 1500, waveform), 1);
     for (int i = 0; i < 576; ++i) {
@@ -105,10 +99,10 @@ TEST(NewestFramesMono, FillBothRowsAlikeAndReportOneChannel)
     }
 }
 
-TEST(NewestFramesEmpty, FileWithoutFramesGivesSilence)
+TEST(NewestFramesEmpty, RingWithoutFramesGivesSilence)
 {
     const unsigned char none[1] = {};
-    const PcmBlock block{none, 0, 2, 2, true};
+    const PcmBlock block{none, 0, 2, 2};
     signed char waveform[2][576];
     std::memset(waveform, 0x55, sizeof waveform);
     fillWaveform(block, 1000, waveform);

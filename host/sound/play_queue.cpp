@@ -72,7 +72,6 @@ std::unique_ptr<SoundStream> startNext(PlayQueue &queue)
         if (startStream(*stream, entry, error)) return stream;
         queue.errors.push_back(error);
         close(queue, stream);
-        stream.reset();
     }
     return nullptr;
 }

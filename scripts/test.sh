@@ -1,5 +1,5 @@
 #!/bin/sh
-# Builds all four presets from this checkout and runs every test, the
+# Builds all five presets from this checkout and runs every test, the
 # fuzzers for a bounded time; the 32-bit build's Wine tests run under 32-bit
 # Wine, natively or in a qemu guest (the first line of its part says which).
 # On a fresh Debian or Ubuntu machine it first installs what is missing.
@@ -23,7 +23,7 @@ esac
 scripts/install-deps.sh
 
 jobs=$(nproc 2>/dev/null || echo 2)
-for preset in native fuzz win64 win32; do
+for preset in native tsan fuzz win64 win32; do
     echo "== building $preset"
     cmake --preset "$preset" >/dev/null
     cmake --build --preset "$preset" -j "$jobs"
@@ -35,7 +35,7 @@ done
 start_private_display
 trap 'stop_private_display "$PWD/build/win64/wineprefix" "$PWD/build/win32/wineprefix"' EXIT
 
-for preset in native fuzz win64 win32; do
+for preset in native tsan fuzz win64 win32; do
     echo "== testing $preset"
     selection=
     if [ "$preset" = win32 ]; then

@@ -9,6 +9,8 @@
 #include "gdi/device_contexts.h"
 #include "owners/com_owner.h"
 #include "owners/locks.h"
+#include "text/exception_text.h"
+#include "text/wide_text.h"
 
 namespace {
 
@@ -27,17 +29,21 @@ struct CapturedFrame {
     long long number;
 };
 
-// Shared by the vis thread and the writer; the queue's indices under the lock.
-CRITICAL_SECTION lock;
-FrameQueue queue;
-CapturedFrame slots[frameQueueSlots];
-HANDLE writer = nullptr;
-HANDLE frameWaiting = nullptr;  // set when a frame is queued or the writer is to end
-bool ending = false;
-std::string folder;
-bool codecsStarted = false;  // set by the writer before it signals that it started
-std::atomic<bool> writeFailed{false};
-std::string writeError;  // set by the writer before writeFailed
+// The capture of a run, shared by the vis thread and the writer; the
+// queue's indices under the lock.
+struct Capture {
+    CRITICAL_SECTION lock;
+    FrameQueue queue;
+    CapturedFrame slots[frameQueueSlots];
+    HANDLE writer = nullptr;
+    HANDLE frameWaiting = nullptr;  // set when a frame is queued or the writer is to end
+    bool ending = false;
+    std::string folder;
+    bool codecsStarted = false;  // set by the writer before it signals that it started
+    std::atomic<bool> writeFailed{false};
+    std::string writeError;  // set by the writer before writeFailed
+};
+Capture capture;
 
 void releaseSlot(CapturedFrame &frame)
 {
@@ -120,21 +126,25 @@ bool writeFrame(IWICImagingFactory *factory, CapturedFrame &frame, std::string &
     packTo24Bits(frame);
     char name[64];
     std::snprintf(name, sizeof name, "\\frame-%06lld.png", frame.number);
-    const std::string path = folder + name;
-    wchar_t widePath[MAX_PATH * 2];
-    if (!MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, widePath, MAX_PATH * 2) ||
-        !writePng(factory, widePath, frame)) {
+    const std::string path = capture.folder + name;
+    if (!writePng(factory, wideText(path).c_str(), frame)) {
         error = "cannot write " + path;
         return false;
     }
     return true;
 }
 
+// Why the writer failed, once writeFailed is set.
+std::string writerError()
+{
+    return capture.writeError.empty() ? "the capture writer ran out of memory" : capture.writeError;
+}
+
 void failWriter(const std::string &error)
 {
-    if (writeFailed) return;
-    writeError = error;
-    writeFailed = true;
+    if (capture.writeFailed) return;
+    capture.writeError = error;
+    capture.writeFailed = true;
 }
 
 // Writes the frames as they come until told to end.
@@ -144,13 +154,13 @@ void writeFrames(IWICImagingFactory *factory)
         int slot;
         bool end;
         {
-            HeldLock held(lock);
-            slot = oldestWaitingFrame(queue);
-            end = ending;
+            HeldLock held(capture.lock);
+            slot = oldestWaitingFrame(capture.queue);
+            end = capture.ending;
         }
         if (slot < 0) {
             if (end) return;
-            if (WaitForSingleObject(frameWaiting, INFINITE) != WAIT_OBJECT_0) {
+            if (WaitForSingleObject(capture.frameWaiting, INFINITE) != WAIT_OBJECT_0) {
                 // The vis learns of it at its next frame; the frames waiting are let go.
                 failWriter("the capture writer's wait failed (error " + std::to_string(GetLastError()) + ")");
                 return;
@@ -159,9 +169,9 @@ void writeFrames(IWICImagingFactory *factory)
         }
         // After a failed write the rest are let go: the run is ending.
         std::string error;
-        if (!writeFailed && !writeFrame(factory, slots[slot], error)) failWriter(error);
-        HeldLock held(lock);
-        frameWritten(queue);
+        if (!capture.writeFailed && !writeFrame(factory, capture.slots[slot], error)) failWriter(error);
+        HeldLock held(capture.lock);
+        frameWritten(capture.queue);
     }
 }
 
@@ -173,15 +183,20 @@ DWORD WINAPI writerMain(void *started)
         const bool com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
         {
             ComOwner<IWICImagingFactory> factory;
-            codecsStarted = com && SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                                                              IID_IWICImagingFactory, factory.putVoid()));
+            capture.codecsStarted =
+                com && SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                                  IID_IWICImagingFactory, factory.putVoid()));
             SetEvent(static_cast<HANDLE>(started));
-            if (codecsStarted) writeFrames(factory.get());
+            if (capture.codecsStarted) writeFrames(factory.get());
         }
         if (com) CoUninitialize();
     } catch (...) {
-        // Only the messages allocate: memory ran out.
-        writeFailed = true;
+        const char *what = exceptionText();
+        try {
+            failWriter(std::string("the capture writer stopped: ") + what);
+        } catch (...) {
+            capture.writeFailed = true;  // writerError() says what is left to say
+        }
     }
     return 0;
 }
@@ -190,23 +205,24 @@ DWORD WINAPI writerMain(void *started)
 
 bool startCapture(const std::string &captureFolder, std::string &error)
 {
-    folder = captureFolder;
-    InitializeCriticalSection(&lock);
-    makeFrameQueue(queue, queueByteLimit);
-    ending = false;
-    codecsStarted = false;
-    writeFailed = false;
-    frameWaiting = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    capture.folder = captureFolder;
+    InitializeCriticalSection(&capture.lock);
+    makeFrameQueue(capture.queue, queueByteLimit);
+    capture.ending = false;
+    capture.codecsStarted = false;
+    capture.writeFailed = false;
+    capture.frameWaiting = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     HANDLE started = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    writer = frameWaiting && started ? CreateThread(nullptr, 0, writerMain, started, 0, nullptr) : nullptr;
+    capture.writer =
+        capture.frameWaiting && started ? CreateThread(nullptr, 0, writerMain, started, 0, nullptr) : nullptr;
     bool waited = true;
-    if (writer) {
+    if (capture.writer) {
         // Encoding may wait whenever the vis needs the processor.
-        SetThreadPriority(writer, THREAD_PRIORITY_BELOW_NORMAL);
+        SetThreadPriority(capture.writer, THREAD_PRIORITY_BELOW_NORMAL);
         waited = WaitForSingleObject(started, INFINITE) == WAIT_OBJECT_0;
     }
     if (started) CloseHandle(started);
-    if (!waited || !codecsStarted) {
+    if (!waited || !capture.codecsStarted) {
         std::string ignored;
         stopCapture(ignored);
         error = waited ? "the image codecs (WIC) are not available, so frames cannot be captured"
@@ -218,8 +234,8 @@ bool startCapture(const std::string &captureFolder, std::string &error)
 
 bool captureFrame(HWND window, long long frameNumber, std::string &error)
 {
-    if (writeFailed) {
-        error = writeError;
+    if (capture.writeFailed) {
+        error = writerError();
         return false;
     }
     RECT client;
@@ -230,11 +246,11 @@ bool captureFrame(HWND window, long long frameNumber, std::string &error)
     const long long bytes = 4LL * client.right * client.bottom;
     int slot;
     {
-        HeldLock held(lock);
-        slot = slotForNewFrame(queue, bytes);
+        HeldLock held(capture.lock);
+        slot = slotForNewFrame(capture.queue, bytes);
     }
     if (slot < 0) return true;  // dropped from the capture, and counted
-    CapturedFrame &frame = slots[slot];
+    CapturedFrame &frame = capture.slots[slot];
     const bool made =
         (frame.width == client.right && frame.height == client.bottom) || makeSlot(frame, client.right, client.bottom);
     BOOL copied = FALSE;
@@ -244,48 +260,48 @@ bool captureFrame(HWND window, long long frameNumber, std::string &error)
     }
     GdiFlush();
     if (!copied) {
-        HeldLock held(lock);
-        frameNotCopied(queue, slot);
+        HeldLock held(capture.lock);
+        frameNotCopied(capture.queue, slot);
         error = made ? "cannot copy the vis window" : "cannot make a bitmap to capture the vis window into";
         return false;
     }
     frame.number = frameNumber;
     {
-        HeldLock held(lock);
-        frameCopied(queue, slot, bytes);
+        HeldLock held(capture.lock);
+        frameCopied(capture.queue, slot, bytes);
     }
-    SetEvent(frameWaiting);
+    SetEvent(capture.frameWaiting);
     return true;
 }
 
 CaptureCounts captureCounts()
 {
-    HeldLock held(lock);
-    return CaptureCounts{queue.queued, queue.dropped};
+    HeldLock held(capture.lock);
+    return CaptureCounts{capture.queue.queued, capture.queue.dropped};
 }
 
 bool stopCapture(std::string &error)
 {
-    if (writer) {
+    if (capture.writer) {
         {
-            HeldLock held(lock);
-            ending = true;
+            HeldLock held(capture.lock);
+            capture.ending = true;
         }
-        SetEvent(frameWaiting);
-        if (WaitForSingleObject(writer, INFINITE) != WAIT_OBJECT_0) {
+        SetEvent(capture.frameWaiting);
+        if (WaitForSingleObject(capture.writer, INFINITE) != WAIT_OBJECT_0) {
             // The writer may still use the slots: they stay as they are.
             error = "the wait for the capture writer to finish failed (error " + std::to_string(GetLastError()) + ")";
             return false;
         }
-        CloseHandle(writer);
-        writer = nullptr;
+        CloseHandle(capture.writer);
+        capture.writer = nullptr;
     }
-    if (frameWaiting) CloseHandle(frameWaiting);
-    frameWaiting = nullptr;
-    for (CapturedFrame &frame : slots) releaseSlot(frame);
-    DeleteCriticalSection(&lock);
-    if (writeFailed) {
-        error = writeError;
+    if (capture.frameWaiting) CloseHandle(capture.frameWaiting);
+    capture.frameWaiting = nullptr;
+    for (CapturedFrame &frame : capture.slots) releaseSlot(frame);
+    DeleteCriticalSection(&capture.lock);
+    if (capture.writeFailed) {
+        error = writerError();
         return false;
     }
     return true;

@@ -26,7 +26,7 @@ const char *const hostUsage =
     "  --steady        play nothing; each frame moves the sound on by the\n"
     "                  module's delay, however long the frame took, so that\n"
     "                  a capture shows the same frames on any machine\n"
-    "Esc or closing the host window ends the run.\n";
+    "Esc, closing the host window or Ctrl+C ends the run.\n";
 
 namespace {
 

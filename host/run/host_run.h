@@ -19,7 +19,7 @@ struct HostRun {
     std::vector<VisModule *> modules;  // in the order of options.modules
     PlayQueue sound;  // unless options.input
     HWND hostWindow = nullptr;
-    DWORD visThreadId = 0;
+    std::atomic<DWORD> visThreadId{0};  // read by the console's handler too
     std::atomic<bool> stopRequested{false};
     int exitCode = 0;
 };
@@ -35,12 +35,3 @@ void requestStop(HostRun &run);
 
 // The vis thread: runs each module of run.modules in turn.
 DWORD WINAPI visThreadMain(void *run);
-
-// One line to stderr, prefixed with the program's name.
-void reportError(const std::string &text);
-
-// One line to stdout, prefixed alike.
-void reportNote(const std::string &text);
-
-// The queue's errors and notes, printed and cleared.
-void reportQueued(PlayQueue &queue);

@@ -121,23 +121,3 @@ void requestStop(HostRun &run)
     run.stopRequested = true;
     PostThreadMessageA(run.visThreadId, WM_QUIT, 0, 0);
 }
-
-void reportError(const std::string &text)
-{
-    std::fprintf(stderr, "vishost: %s\n", text.c_str());
-    std::fflush(stderr);
-}
-
-void reportNote(const std::string &text)
-{
-    std::printf("vishost: %s\n", text.c_str());
-    std::fflush(stdout);
-}
-
-void reportQueued(PlayQueue &queue)
-{
-    for (const std::string &error : queue.errors) reportError(error);
-    for (const std::string &note : queue.notes) reportNote(note);
-    queue.errors.clear();
-    queue.notes.clear();
-}

@@ -5,6 +5,7 @@
 #include "capture/frame_capture.h"
 #include "run/frame_stats.h"
 #include "run/host_run.h"
+#include "run/reporting.h"
 #include "sound/sound_input.h"
 
 #include <psapi.h>
@@ -198,6 +199,11 @@ bool startSound(HostRun &run)
     return true;
 }
 
+LONG frameDelayMs(const VisModule &module)
+{
+    return module.delayMs > 0 ? module.delayMs : 1;
+}
+
 // Fills the module's waveform for this frame. Returns how the run goes on.
 RunEnd fillFrame(HostRun &run, VisModule &module, RunTimes &times)
 {
@@ -241,20 +247,20 @@ RunEnd fillFrame(HostRun &run, VisModule &module, RunTimes &times)
     return RunEnd::frames;
 }
 
-// Runs one module from init to quit. Returns how the run ended; init's
-// failure is reported and ends the host's run.
-RunEnd runModule(HostRun &run, int index, VisModule &module, HANDLE timer, long long &frameNumber, bool &soundStarted)
+// Calls the module's init and places the host window under its window,
+// which visWindow is then; the sound starts with the first module. Returns
+// false when the run cannot go on (said to the user), after quit when init
+// had succeeded.
+bool startModule(HostRun &run, int index, VisModule &module, bool &soundStarted, HWND &visWindow)
 {
-    const HostOptions &options = run.options;
     module.parentWindow = run.hostWindow;
     module.dllInstance = run.library;
     describeSound(run, module);
     if (module.init(&module) != 0) {
         reportError("init of module " + std::to_string(index) + " failed");
-        return RunEnd::failed;
+        return false;
     }
-
-    HWND visWindow = findVisWindow(run.hostWindow);
+    visWindow = findVisWindow(run.hostWindow);
     if (visWindow) {
         // The player's window sits right under the vis, where the vis snaps below it.
         RECT rect;
@@ -264,101 +270,116 @@ RunEnd runModule(HostRun &run, int index, VisModule &module, HANDLE timer, long 
     }
     std::string title = std::string("vishost - ") + (module.description ? module.description : "");
     SetWindowTextA(run.hostWindow, title.c_str());
+    if (soundStarted) return true;
+    if (!startSound(run)) {
+        module.quit(&module);
+        return false;
+    }
+    soundStarted = true;
+    return true;
+}
 
-    if (!soundStarted) {
-        if (!startSound(run)) {
-            module.quit(&module);
-            return RunEnd::failed;
-        }
-        soundStarted = true;
+// One frame: its sound, render, and its capture. Returns how the run goes on.
+RunEnd runFrame(HostRun &run, int index, VisModule &module, HWND &visWindow, long long &frameNumber, RunTimes &times)
+{
+    const HostOptions &options = run.options;
+    const long long frameStart = now();
+    RunEnd end = fillFrame(run, module, times);
+    if (end != RunEnd::frames) return end;
+    recordFrame(frameStats, microseconds(frameStart));
+    if (firstFrameMicroseconds < 0) {
+        firstFrameMicroseconds = microsecondsSinceProcessStart();
+        times.firstFrameHere = true;
     }
 
-    RunTimes times;
-    resetFrameStats(frameStats);
+    const long long renderStart = now();
+    const int result = module.render(&module);
+    const long long renderEnd = now();
+    times.renderTicks += renderEnd - renderStart;
+
+    if (!options.captureFolder.empty()) {
+        std::string error;
+        if (!visWindow) visWindow = findVisWindow(run.hostWindow);
+        const bool captured = visWindow ? captureFrame(visWindow, frameNumber, error)
+                                        : (error = "the plug-in made no window owned by the host window", false);
+        times.captureTicks += now() - renderEnd;
+        if (!captured) {
+            reportError(error);
+            end = RunEnd::failed;
+        }
+    }
+    ++frameNumber;
+    if (options.steady) advanceSteadyClock(*run.sound.playing, static_cast<int>(frameDelayMs(module)));
+    if (result == 1) {
+        std::printf("vishost: module %d ended itself (render returned 1) after %lld frames\n", index,
+                    frameStats.frames);
+        if (end == RunEnd::frames) end = RunEnd::renderEnded;
+    }
+    return end;
+}
+
+// The frames from the first to the one that ends the run, on a periodic
+// timer: it keeps them to a fixed schedule without a call per frame, and a
+// frame that comes late is followed by one at once, not by a burst.
+RunEnd runFrames(HostRun &run, int index, VisModule &module, HANDLE timer, HWND visWindow, long long &frameNumber,
+                 RunTimes &times)
+{
+    const HostOptions &options = run.options;
     const long long runTicks = static_cast<long long>(options.seconds * static_cast<double>(counterFrequency.QuadPart));
-    times.startTicks = now();
-    times.cpuStart = processCpu100ns();
-    if (!options.captureFolder.empty()) times.captureStart = captureCounts();
-    // A periodic timer keeps frames to a fixed schedule without a call per
-    // frame; a frame that comes late is followed by one at once, not by a burst.
-    const LONG delayMs = module.delayMs > 0 ? module.delayMs : 1;
+    const LONG delayMs = frameDelayMs(module);
     LARGE_INTEGER firstDue;
     firstDue.QuadPart = -10000LL * delayMs;
-    RunEnd end = RunEnd::frames;
     if (!SetWaitableTimer(timer, &firstDue, delayMs, nullptr, nullptr, FALSE)) {
         reportError("cannot set the frame timer (error " + std::to_string(GetLastError()) + ")");
-        end = RunEnd::failed;
+        return RunEnd::failed;
     }
+    RunEnd end = RunEnd::frames;
     while (end == RunEnd::frames) {
-        if (!dispatchMessages(times)) {
-            end = RunEnd::quitMessage;
-            break;
-        }
-        const long long frameStart = now();
-        if (run.stopRequested) {
-            end = RunEnd::stopRequested;
-            break;
-        }
-        if (runTicks > 0 && frameStart - times.startTicks >= runTicks) {
-            end = RunEnd::timeUp;
-            break;
-        }
-        end = fillFrame(run, module, times);
-        if (end != RunEnd::frames) break;
-        recordFrame(frameStats, microseconds(frameStart));
-        if (firstFrameMicroseconds < 0) {
-            firstFrameMicroseconds = microsecondsSinceProcessStart();
-            times.firstFrameHere = true;
-        }
-
-        const long long renderStart = now();
-        const int result = module.render(&module);
-        const long long renderEnd = now();
-        times.renderTicks += renderEnd - renderStart;
-
-        if (!options.captureFolder.empty()) {
-            std::string error;
-            if (!visWindow) visWindow = findVisWindow(run.hostWindow);
-            const bool captured = visWindow
-                                      ? captureFrame(visWindow, frameNumber, error)
-                                      : (error = "the plug-in made no window owned by the host window", false);
-            times.captureTicks += now() - renderEnd;
-            if (!captured) {
-                reportError(error);
-                end = RunEnd::failed;
-            }
-        }
-        ++frameNumber;
-        if (options.steady) advanceSteadyClock(*run.sound.playing, delayMs);
-        if (result == 1) {
-            std::printf("vishost: module %d ended itself (render returned 1) after %lld frames\n", index,
-                        frameStats.frames);
-            if (end == RunEnd::frames) end = RunEnd::renderEnded;
-        }
-        if (end != RunEnd::frames) break;
-
-        end = waitForFrame(timer, times);
+        if (!dispatchMessages(times)) return RunEnd::quitMessage;
+        if (run.stopRequested) return RunEnd::stopRequested;
+        if (runTicks > 0 && now() - times.startTicks >= runTicks) return RunEnd::timeUp;
+        end = runFrame(run, index, module, visWindow, frameNumber, times);
+        if (end == RunEnd::frames) end = waitForFrame(timer, times);
     }
+    return end;
+}
+
+// Stops the timer, calls quit, and prints the module's figures.
+RunEnd endModule(HostRun &run, int index, VisModule &module, HANDLE timer, RunEnd end, RunTimes &times)
+{
     times.endTicks = now();
     times.cpuEnd = processCpu100ns();
-    if (!options.captureFolder.empty()) times.captureEnd = captureCounts();
+    if (!run.options.captureFolder.empty()) times.captureEnd = captureCounts();
     if (!CancelWaitableTimer(timer) && end != RunEnd::failed) {
         reportError("cannot stop the frame timer (error " + std::to_string(GetLastError()) + ")");
         end = RunEnd::failed;
     }
-
     module.quit(&module);
     // The vis window's destruction posted WM_QUIT to this thread; left in the
     // queue it would end the next module's run before its first frame.
     MSG msg;
     while (PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
     }
-
-    if (options.stats) printStats(index, module, times, options.input);
+    if (run.options.stats) printStats(index, module, times, run.options.input);
     return end;
 }
 
-// Runs each module in turn; whatever ends the run, the sound is stopped.
+// Runs one module from init to quit. Returns how the run ended; init's
+// failure is reported and ends the host's run.
+RunEnd runModule(HostRun &run, int index, VisModule &module, HANDLE timer, long long &frameNumber, bool &soundStarted)
+{
+    HWND visWindow = nullptr;
+    if (!startModule(run, index, module, soundStarted, visWindow)) return RunEnd::failed;
+    RunTimes times;
+    resetFrameStats(frameStats);
+    times.startTicks = now();
+    times.cpuStart = processCpu100ns();
+    if (!run.options.captureFolder.empty()) times.captureStart = captureCounts();
+    const RunEnd end = runFrames(run, index, module, timer, visWindow, frameNumber, times);
+    return endModule(run, index, module, timer, end, times);
+}
+
+// Runs each module in turn.
 void runModules(HostRun &run, HANDLE timer)
 {
     long long frameNumber = 0;
@@ -369,11 +390,23 @@ void runModules(HostRun &run, HANDLE timer)
         if (end == RunEnd::stopRequested || end == RunEnd::fileEnded || end == RunEnd::failed || run.stopRequested)
             break;
     }
-    if (run.options.input) return;
-    stopQueue(run.sound);
-    reportQueued(run.sound);
-    // A run fails when nothing played without a failure.
-    if (run.sound.goodEntries == 0) run.exitCode = 1;
+}
+
+// However the run ended: the decoders stop before the run that holds them
+// is freed, and the frames queued are written.
+void endRun(HostRun &run, bool capturing)
+{
+    if (!run.options.input) {
+        stopQueue(run.sound);
+        reportQueued(run.sound);
+        // A run fails when nothing played without a failure.
+        if (run.sound.goodEntries == 0) run.exitCode = 1;
+    }
+    std::string error;
+    if (capturing && !stopCapture(error) && run.exitCode == 0) {
+        reportError(error);
+        run.exitCode = 1;
+    }
 }
 
 }  // namespace
@@ -381,32 +414,33 @@ void runModules(HostRun &run, HANDLE timer)
 DWORD WINAPI visThreadMain(void *parameter)
 {
     HostRun &run = *static_cast<HostRun *>(parameter);
+    HANDLE timer = CreateWaitableTimerA(nullptr, FALSE, nullptr);
+    bool capturing = false;
     // Nothing may escape the thread: the messages and the queue's steps
     // allocate, and memory may run out.
     try {
         QueryPerformanceFrequency(&counterFrequency);
-        HANDLE timer = CreateWaitableTimerA(nullptr, FALSE, nullptr);
         std::string error;
         if (!timer) {
-            reportError("cannot create a waitable timer");
+            reportError("cannot create a waitable timer (error " + std::to_string(GetLastError()) + ")");
             run.exitCode = 1;
-            return 1;
-        }
-        if (!run.options.captureFolder.empty() && !startCapture(run.options.captureFolder, error)) {
+        } else if (!run.options.captureFolder.empty() &&
+                   !(capturing = startCapture(run.options.captureFolder, error))) {
             reportError(error);
             run.exitCode = 1;
-            CloseHandle(timer);
-            return 1;
+        } else {
+            runModules(run, timer);
         }
-        runModules(run, timer);
-        if (!run.options.captureFolder.empty() && !stopCapture(error) && run.exitCode == 0) {
-            reportError(error);
-            run.exitCode = 1;
-        }
-        CloseHandle(timer);
     } catch (...) {
-        std::fputs("vishost: the host ran out of memory\n", stderr);
+        reportException("the vis thread");
         run.exitCode = 1;
     }
+    try {
+        endRun(run, capturing);
+    } catch (...) {
+        reportException("the end of the run");
+        run.exitCode = 1;
+    }
+    if (timer) CloseHandle(timer);
     return static_cast<DWORD>(run.exitCode);
 }

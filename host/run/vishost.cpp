@@ -4,7 +4,9 @@
 #include <cstdio>
 
 #include "run/host_run.h"
+#include "run/reporting.h"
 #include "sound/sound_input.h"
+#include "text/wide_text.h"
 
 namespace {
 
@@ -15,21 +17,30 @@ constexpr int mostModulesListed = 1000;
 
 std::string besideHost(const char *name)
 {
-    char path[MAX_PATH];
-    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string folder(path, length < MAX_PATH ? length : 0);
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
+        if (length == 0) return name;
+        if (length < path.size()) {
+            path.resize(length);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
+    const std::string folder = utf8Text(path);
     return folder.substr(0, folder.find_last_of("\\/") + 1) + name;
 }
 
 bool loadPlugin(HostRun &run, std::string &error)
 {
     const std::string &path = run.options.pluginPath;
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const std::wstring widePath = wideText(path);
+    const DWORD attributes = GetFileAttributesW(widePath.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         error = "no plug-in at '" + path + "'";
         return false;
     }
-    run.library = LoadLibraryA(path.c_str());
+    run.library = LoadLibraryW(widePath.c_str());
     if (!run.library) {
         const DWORD code = GetLastError();
         error = "cannot load '" + path + "' as a DLL (error " + std::to_string(code) + ")";
@@ -104,8 +115,9 @@ bool pickModules(HostRun &run, std::string &error)
 
 bool prepareCaptureFolder(const std::string &folder, std::string &error)
 {
-    CreateDirectoryA(folder.c_str(), nullptr);
-    const DWORD attributes = GetFileAttributesA(folder.c_str());
+    const std::wstring wideFolder = wideText(folder);
+    CreateDirectoryW(wideFolder.c_str(), nullptr);
+    const DWORD attributes = GetFileAttributesW(wideFolder.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         error = "cannot make the capture folder '" + folder + "'";
         return false;
@@ -154,11 +166,13 @@ int about(HostRun &run)
 
 int runModules(HostRun &run)
 {
-    HANDLE thread = CreateThread(nullptr, 0, visThreadMain, &run, CREATE_SUSPENDED, &run.visThreadId);
+    DWORD threadId = 0;
+    HANDLE thread = CreateThread(nullptr, 0, visThreadMain, &run, CREATE_SUSPENDED, &threadId);
     if (!thread) {
         reportError("cannot start the vis thread");
         return exitFailure;
     }
+    run.visThreadId = threadId;
     ResumeThread(thread);
     const bool pumped = pumpUntilEnded(run, thread);
     CloseHandle(thread);
@@ -175,9 +189,31 @@ int endEarly(HostRun &run, const std::string &error)
     return exitFailure;
 }
 
-int hostMain(int argc, char **argv)
+// The run, reached by the console's handler as well as by main.
+HostRun hostRun;
+// Set once the run is over and what it writes is written.
+HANDLE runOver = nullptr;
+// After a close, logoff or shutdown event's handler returns, or 5 s after
+// the event on Windows, the system ends the process.
+constexpr DWORD consoleCloseGraceMs = 4500;
+
+// Ctrl+C, Ctrl+Break and the console closing end the run as Esc does:
+// quit is called, the settings and the capture are written. Called on a
+// thread of the system's.
+BOOL WINAPI consoleEvent(DWORD event)
 {
-    static HostRun run;
+    const bool interrupt = event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT;
+    std::fputs(interrupt ? "vishost: interrupted: the run ends\n" : "vishost: the console is closing: the run ends\n",
+               stdout);
+    std::fflush(stdout);
+    requestStop(hostRun);
+    if (!interrupt) WaitForSingleObject(runOver, consoleCloseGraceMs);
+    return TRUE;
+}
+
+int hostMain(int argc, const char *const *argv)
+{
+    HostRun &run = hostRun;
     std::string error;
     if (!parseCommandLine(argc, argv, run.options, error)) {
         reportError(error);
@@ -203,6 +239,9 @@ int hostMain(int argc, char **argv)
         return exitFailure;
     }
     if (!run.options.about) {
+        // An About box has nothing to save: there the default ends the process.
+        runOver = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        if (runOver) SetConsoleCtrlHandler(consoleEvent, TRUE);
         if (!run.options.captureFolder.empty() && !prepareCaptureFolder(run.options.captureFolder, error)) {
             reportError(error);
             return exitFailure;
@@ -227,16 +266,25 @@ int hostMain(int argc, char **argv)
 
 }  // namespace
 
-int main(int argc, char **argv)
+// The arguments come as UTF-16, as typed, whatever the system's code page;
+// the host works in UTF-8 and prints it, so a console shows UTF-8.
+extern "C" int wmain(int argc, wchar_t **wideArgv)
 {
     // A missing or broken DLL is reported here, not in a system dialog box.
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    SetConsoleOutputCP(CP_UTF8);
     // Nothing may escape to end the program unexplained: memory may run out
     // in the messages or the lists of files.
     try {
-        return hostMain(argc, argv);
+        std::vector<std::string> arguments;
+        for (int i = 0; i < argc; ++i) arguments.push_back(utf8Text(wideArgv[i]));
+        std::vector<const char *> argv;
+        for (const std::string &argument : arguments) argv.push_back(argument.c_str());
+        const int status = hostMain(argc, argv.data());
+        if (runOver) SetEvent(runOver);
+        return status;
     } catch (...) {
-        std::fputs("vishost: the host ran out of memory\n", stderr);
+        reportException("the host");
         return exitFailure;
     }
 }

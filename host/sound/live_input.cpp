@@ -6,7 +6,7 @@
 void makeInputRing(InputRing &ring, long long frames, int channels, int bytesPerSample)
 {
     ring.bytes.assign(static_cast<size_t>(frames * channels * bytesPerSample), 0);
-    ring.block = PcmBlock{ring.bytes.data(), frames, channels, bytesPerSample, true};
+    ring.block = PcmBlock{ring.bytes.data(), frames, channels, bytesPerSample};
     ring.framesWritten = 0;
 }
 

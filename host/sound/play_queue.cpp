@@ -3,30 +3,17 @@
 #include <new>
 
 #include "sound/playlist.h"
+#include "text/wide_text.h"
 
 namespace {
 
 // Far beyond any playlist; a bigger file is not one.
 constexpr long long largestPlaylist = 16LL << 20;
 
-// The command line's text is in the system's code page; a playlist's is
-// UTF-8, or, where it is not valid UTF-8, an older playlist's code page.
-std::wstring widened(const std::string &text, bool utf8)
-{
-    const UINT codePage = utf8 ? CP_UTF8 : CP_ACP;
-    const DWORD flags = utf8 ? MB_ERR_INVALID_CHARS : 0;
-    const int size = MultiByteToWideChar(codePage, flags, text.c_str(), -1, nullptr, 0);
-    if (size <= 0) return utf8 ? widened(text, false) : std::wstring();
-    std::wstring wide(static_cast<size_t>(size), L'\0');
-    MultiByteToWideChar(codePage, flags, text.c_str(), -1, &wide[0], size);
-    wide.resize(static_cast<size_t>(size - 1));
-    return wide;
-}
-
 bool readPlaylist(const std::string &path, std::string &text)
 {
-    HANDLE file = CreateFileW(widened(path, false).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                              nullptr);
+    HANDLE file =
+        CreateFileW(wideText(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     LARGE_INTEGER size = {};
     bool read = GetFileSizeEx(file, &size) && size.QuadPart <= largestPlaylist;
@@ -41,30 +28,33 @@ bool readPlaylist(const std::string &path, std::string &text)
 }
 
 // Ends a stream's decoder and device. One whose decoder does not end is
-// let go with its memory, which that thread may still use.
-void close(PlayQueue &queue, std::unique_ptr<SoundStream> &stream)
+// let go with its memory, which that thread may still use. Returns whether
+// the decoder ended, so that what it wrote may be read.
+bool close(PlayQueue &queue, std::unique_ptr<SoundStream> &stream)
 {
-    if (!stream) return;
+    if (!stream) return false;
     std::string error;
     if (!stopStream(*stream, error)) {
         queue.errors.push_back(error);
         stream.release();
-        return;
+        return false;
     }
-    stream.reset();
+    return true;
 }
 
-// Leaves the playing entry: what came of it goes to the user.
+// Leaves the playing entry: what came of it goes to the user, read once its
+// decoder has ended and no longer writes it.
 void leave(PlayQueue &queue)
 {
-    if (!queue.playing) return;
-    if (queue.playing->state.load() == StreamState::failed) {
-        queue.errors.push_back(queue.playing->error);
+    if (!close(queue, queue.playing)) return;
+    const SoundStream &left = *queue.playing;
+    if (left.state.load() == StreamState::failed) {
+        queue.errors.push_back(left.error);
     } else {
-        if (!queue.playing->note.empty()) queue.notes.push_back(queue.playing->note);
+        if (!left.note.empty()) queue.notes.push_back(left.note);
         ++queue.goodEntries;
     }
-    close(queue, queue.playing);
+    queue.playing.reset();
 }
 
 // Starts the next entry's decoder; null when no entries are left. One
@@ -93,12 +83,14 @@ bool takeReady(PlayQueue &queue, std::unique_ptr<SoundStream> candidate)
     for (;;) {
         if (!candidate) candidate = startNext(queue);
         if (!candidate) return false;
-        if (waitUntilReady(*candidate)) {
+        std::string error;
+        if (waitUntilReady(*candidate, error)) {
             queue.playing = std::move(candidate);
             return true;
         }
-        queue.errors.push_back(candidate->error);
+        queue.errors.push_back(error);
         close(queue, candidate);
+        candidate.reset();
     }
 }
 
@@ -109,7 +101,7 @@ void makePlayQueue(PlayQueue &queue, const std::vector<std::string> &files)
     if (files.empty()) queue.entries.push_back(SoundEntry{std::wstring(), "the built-in program"});
     for (const std::string &file : files) {
         if (!isPlaylistPath(file)) {
-            queue.entries.push_back(SoundEntry{widened(file, false), file});
+            queue.entries.push_back(SoundEntry{wideText(file), file});
             continue;
         }
         std::string text;
@@ -117,9 +109,15 @@ void makePlayQueue(PlayQueue &queue, const std::vector<std::string> &files)
             queue.errors.push_back("cannot read the playlist '" + file + "'");
             continue;
         }
-        const std::vector<std::string> listed = playlistEntries(text, folderOf(file));
+        // Decoded before it is joined to the folder, which is UTF-8 already.
+        const std::vector<PlaylistEntry> listed = playlistEntries(playlistTextAsUtf8(text), folderOf(file));
         if (listed.empty()) queue.errors.push_back("the playlist '" + file + "' lists no files");
-        for (const std::string &entry : listed) queue.entries.push_back(SoundEntry{widened(entry, true), entry});
+        for (const PlaylistEntry &entry : listed) {
+            if (entry.local)
+                queue.entries.push_back(SoundEntry{wideText(entry.path), entry.path});
+            else
+                queue.errors.push_back("'" + entry.path + "' in the playlist '" + file + "' is not a local file");
+        }
     }
 }
 
@@ -148,4 +146,5 @@ void stopQueue(PlayQueue &queue)
 {
     leave(queue);
     close(queue, queue.upcoming);
+    queue.upcoming.reset();
 }

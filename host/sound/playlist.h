@@ -12,9 +12,19 @@ bool isPlaylistPath(const std::string &path);
 // path has none.
 std::string folderOf(const std::string &path);
 
-// The paths a playlist's text lists, in order: lines starting with # (the
+// One line of a playlist: a file's path, or a URL naming no local file
+// (http://..., say), as written.
+struct PlaylistEntry {
+    std::string path;
+    bool local;
+    bool operator==(const PlaylistEntry &other) const { return path == other.path && local == other.local; }
+};
+
+// The entries a playlist's text lists, in order: lines starting with # (the
 // extended format's notes) and blank lines left out, a byte-order mark,
-// either kind of line end and the spaces around a path taken off. A path
-// that is not absolute (a drive, or a leading slash or backslash) is taken
-// from folder, the playlist's own folder.
-std::vector<std::string> playlistEntries(const std::string &text, const std::string &folder);
+// either kind of line end and the spaces around a path taken off. A
+// file:// URI is the file it names (percent-escapes decoded; a host other
+// than localhost is a network share). A path that is not absolute (a
+// drive, or a leading slash or backslash) is taken from folder, the
+// playlist's own folder.
+std::vector<PlaylistEntry> playlistEntries(const std::string &text, const std::string &folder);

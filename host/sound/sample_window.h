@@ -1,18 +1,18 @@
-// The sample path from a block of PCM frames to the vis plug-in's waveform
-// rows. Platform-free.
+// The samples the vis gets: the most significant byte of each, the newest
+// frames of a ring of recorded sound, the play clock's frames, and the
+// formats the host reads and what its ring keeps of them. Platform-free.
 #pragma once
 
 constexpr int waveformLength = 576;  // samples per channel the vis gets each frame
 constexpr int waveformRows = 2;
 
-// Interleaved PCM frames as they come from a file: 1 or 2 channels of
-// unsigned 8-bit or signed little-endian 16- or 24-bit samples.
+// A ring of interleaved PCM frames, frame f at f % frameCount: 1 or 2
+// channels of unsigned 8-bit or signed little-endian 16- or 24-bit samples.
 struct PcmBlock {
     const unsigned char *bytes;
     long long frameCount;
     int channels;        // 1 or 2
     int bytesPerSample;  // 1, 2 or 3
-    bool loops;          // the built-in program repeats; a file plays once
 };
 
 // The most significant byte of one sample, read as signed: what the vis
@@ -29,14 +29,15 @@ long long framesInTicks(long long ticks, long long ticksPerSecond, int sampleRat
 long long newestFrameEnd(long long playPosition, int latencyMs, int sampleRate);
 
 // Fills both rows of waveform with the waveformLength frames before
-// frameEnd, oldest first. Frames before the block's start, or past its end
-// unless it loops, are silence. A mono block fills both rows alike, for
+// frameEnd, oldest first, frame f at f % frameCount of the ring; frames
+// before the first are silence. A mono block fills both rows alike, for
 // modules that always read both. Returns the block's channel count, which
 // is what the vis gets as channelCount.
 int fillWaveform(const PcmBlock &block, long long frameEnd, signed char waveform[waveformRows][waveformLength]);
 
-// Whether a WAV file's format is one the host plays: integer PCM of 8, 16
-// or 24 bits or 32-bit floating point, 1 or 2 channels, a rate from 1 Hz to
+// Whether a format of PCM frames (a WAV file's, or what the system's
+// decoders give) is one the host takes: integer PCM of 8, 16, 24 or 32 bits
+// or 32-bit floating point, any number of channels, a rate from 1 Hz to
 // 1 MHz, and a block size that matches. Returns null when it is, else what
 // is wrong, for the user.
 struct PcmFormat {
@@ -49,8 +50,18 @@ struct PcmFormat {
 };
 const char *pcmFormatProblem(const PcmFormat &format);
 
-// Turns 32-bit little-endian IEEE float samples (full scale at +-1) into
-// 16-bit little-endian integers in place, for the sample path and the
-// sound device alike: rounded, clipped at full scale, NaN as silence.
-// Returns the bytes now used, half of those given.
-long long floatSamplesToPcm16(unsigned char *bytes, long long sampleCount);
+// What the ring, the vis and the sound device get of a format the host
+// takes: the front pair of its channels (the first two in every layout, the
+// meters' left and right; mixing the others in would need each layout's
+// weights and could clip), as 8-, 16- or 24-bit integers (32-bit integers
+// and floats as 16-bit: every sound device takes those).
+struct RingFormat {
+    int channels;        // 1 or 2
+    int bytesPerSample;  // 1, 2 or 3
+};
+RingFormat ringFormatOf(const PcmFormat &format);
+
+// Makes frameCount frames of format into ringFormatOf(format) in place:
+// floats rounded, clipped at full scale, NaN as silence; integers cut to
+// their top bytes. Returns the bytes they now take.
+long long toRingFormat(unsigned char *bytes, long long frameCount, const PcmFormat &format);

@@ -9,7 +9,7 @@
 #include <cstdio>
 
 #include "owners/com_owner.h"
-#include "sound/sound_stream.h"
+#include "sound/decoders.h"
 
 namespace {
 
@@ -22,20 +22,18 @@ std::string hresultText(HRESULT result)
     return text;
 }
 
-// Asks for 16-bit PCM at the file's own rate: mono stays mono, more than two
-// channels are mixed down to stereo.
+// Asks for 16-bit PCM at the file's own rate and channels: the decoders
+// do not make stereo of every layout, so the front pair is kept as it is
+// read (toRingFormat).
 HRESULT askForPcm(IMFSourceReader *reader)
 {
-    ComOwner<IMFMediaType> native, wanted;
+    ComOwner<IMFMediaType> wanted;
     HRESULT result = reader->SetStreamSelection(static_cast<DWORD>(MF_SOURCE_READER_ALL_STREAMS), FALSE);
     if (SUCCEEDED(result)) result = reader->SetStreamSelection(audioStream, TRUE);
-    if (SUCCEEDED(result)) result = reader->GetNativeMediaType(audioStream, 0, native.put());
     if (SUCCEEDED(result)) result = MFCreateMediaType(wanted.put());
     if (SUCCEEDED(result)) result = wanted->SetGUID(MF_MT_MAJOR_TYPE, MFMediaType_Audio);
     if (SUCCEEDED(result)) result = wanted->SetGUID(MF_MT_SUBTYPE, MFAudioFormat_PCM);
     if (SUCCEEDED(result)) result = wanted->SetUINT32(MF_MT_AUDIO_BITS_PER_SAMPLE, 16);
-    if (SUCCEEDED(result) && MFGetAttributeUINT32(native.get(), MF_MT_AUDIO_NUM_CHANNELS, 2) > 2)
-        result = wanted->SetUINT32(MF_MT_AUDIO_NUM_CHANNELS, 2);
     if (SUCCEEDED(result)) result = reader->SetCurrentMediaType(audioStream, nullptr, wanted.get());
     return result;
 }
@@ -92,7 +90,9 @@ bool readSamples(IMFSourceReader *reader, SoundStream &stream, const PcmFormat &
             stream.error = "the decoder gave a sample that cannot be read";
             return false;
         }
-        const bool going = streamFrames(stream, data, length / static_cast<DWORD>(pcm.blockAlign));
+        const long long frames = length / static_cast<DWORD>(pcm.blockAlign);
+        toRingFormat(data, frames, pcm);
+        const bool going = streamFrames(stream, data, frames);
         buffer->Unlock();
         if (!going) return stream.error.empty();
     }
@@ -111,7 +111,8 @@ bool decodeWith(IMFSourceReader *reader, SoundStream &stream)
         stream.error = quotedName(stream) + problem;
         return false;
     }
-    if (!streamFormat(stream, static_cast<int>(pcm.sampleRate), pcm.channels, pcm.bitsPerSample)) {
+    const RingFormat ring = ringFormatOf(pcm);
+    if (!streamFormat(stream, static_cast<int>(pcm.sampleRate), ring.channels, ring.bytesPerSample * 8)) {
         stream.error = quotedName(stream) + ": " + stream.error;
         return false;
     }
@@ -153,11 +154,18 @@ private:
 
 bool decodeWithSystem(SoundStream &stream)
 {
-    wchar_t fullPath[MAX_PATH * 2];
-    if (!GetFullPathNameW(stream.entry.path.c_str(), MAX_PATH * 2, fullPath, nullptr)) {
+    // Asked again with the size it says it needs when the first buffer is short.
+    std::wstring fullPath(MAX_PATH, L'\0');
+    DWORD length = GetFullPathNameW(stream.entry.path.c_str(), MAX_PATH, &fullPath[0], nullptr);
+    if (length >= MAX_PATH) {
+        fullPath.assign(length, L'\0');
+        length = GetFullPathNameW(stream.entry.path.c_str(), length, &fullPath[0], nullptr);
+    }
+    if (length == 0 || length >= fullPath.size()) {
         stream.error = "cannot use the path " + quotedName(stream);
         return false;
     }
+    fullPath.resize(length);
     MediaFoundation decoders;
     if (FAILED(decoders.result())) {
         stream.error = "cannot decode " + quotedName(stream) + ": the system's media decoders do not start (" +
@@ -167,7 +175,7 @@ bool decodeWithSystem(SoundStream &stream)
     // The reader goes before the decoders shut down: the other way round the
     // process may crash as it exits.
     ComOwner<IMFSourceReader> reader;
-    const HRESULT result = MFCreateSourceReaderFromURL(fullPath, nullptr, reader.put());
+    const HRESULT result = MFCreateSourceReaderFromURL(fullPath.c_str(), nullptr, reader.put());
     if (FAILED(result)) {
         stream.error = quotedName(stream) + " is not a sound file the system can decode (" + hresultText(result) +
                        "; under Wine, MP3, FLAC and Ogg need GStreamer's base and good plug-ins)";

@@ -6,6 +6,7 @@
 
 #include "sound/live_input.h"
 #include "sound/sound_input.h"
+#include "text/wide_text.h"
 
 namespace {
 
@@ -34,8 +35,8 @@ std::vector<std::string> deviceNames()
     std::vector<std::string> names;
     const UINT count = waveInGetNumDevs();
     for (UINT i = 0; i < count; ++i) {
-        WAVEINCAPSA caps = {};
-        names.push_back(waveInGetDevCapsA(i, &caps, sizeof caps) == MMSYSERR_NOERROR ? caps.szPname : "");
+        WAVEINCAPSW caps = {};
+        names.push_back(waveInGetDevCapsW(i, &caps, sizeof caps) == MMSYSERR_NOERROR ? utf8Text(caps.szPname) : "");
     }
     return names;
 }

@@ -4,7 +4,10 @@
 #include <new>
 
 #include "owners/locks.h"
+#include "sound/decoders.h"
 #include "sound/demo_program.h"
+#include "sound/sound_device.h"
+#include "text/exception_text.h"
 
 namespace {
 
@@ -12,63 +15,6 @@ namespace {
 constexpr DWORD decoderSilenceMs = 60000;
 // Waits for the threads to end.
 constexpr DWORD decoderEndMs = 10000;
-
-DWORD headerFlags(WAVEHDR &header)
-{
-    // The device sets the flags from a thread of its own.
-    return static_cast<DWORD>(InterlockedCompareExchange(reinterpret_cast<volatile LONG *>(&header.dwFlags), 0, 0));
-}
-
-int frameBytes(const SoundStream &stream)
-{
-    return stream.ring.channels * stream.ring.bytesPerSample;
-}
-
-// Chunks the decoder has filled, the last one short when the file ended in it.
-long long readyChunks(const SoundStream &stream)
-{
-    const long long written = stream.ring.written.load(std::memory_order_acquire);
-    const bool ended = stream.ring.total.load(std::memory_order_acquire) >= 0;
-    return written / stream.ring.chunkFrames + (ended && written % stream.ring.chunkFrames ? 1 : 0);
-}
-
-// Hands the device every chunk filled since the last call, in order. Called
-// with the device's lock held.
-void giveChunksToDevice(SoundStream &stream)
-{
-    if (!stream.device || stream.deviceFailed) return;
-    const long long ready = readyChunks(stream);
-    const long long written = stream.ring.written.load(std::memory_order_acquire);
-    const long long chunkBytes = stream.ring.chunkFrames * frameBytes(stream);
-    while (stream.chunksGiven < ready) {
-        const long long chunk = stream.chunksGiven;
-        WAVEHDR &header = stream.chunkHeaders[chunk % streamChunks];
-        if (header.dwFlags & WHDR_PREPARED) waveOutUnprepareHeader(stream.device, &header, sizeof header);
-        const long long frames = written - chunk * stream.ring.chunkFrames;
-        header = {};
-        header.lpData = reinterpret_cast<LPSTR>(stream.ringBytes.data() + chunk % streamChunks * chunkBytes);
-        header.dwBufferLength = static_cast<DWORD>(
-            (frames < stream.ring.chunkFrames ? frames : stream.ring.chunkFrames) * frameBytes(stream));
-        if (waveOutPrepareHeader(stream.device, &header, sizeof header) != MMSYSERR_NOERROR ||
-            waveOutWrite(stream.device, &header, sizeof header) != MMSYSERR_NOERROR) {
-            // The device stops with what it has; the clock takes over from the start of playback.
-            stream.note += (stream.note.empty() ? "" : "; ") + std::string("the sound device stopped taking ") +
-                           "sound part way through " + quotedName(stream) + ": the clock paced the rest";
-            stream.deviceFailed = true;
-            return;
-        }
-        ++stream.chunksGiven;
-    }
-}
-
-// Whether the device is done with the chunk held in the slot chunk will use.
-bool slotFreeOfDevice(SoundStream &stream, long long chunk)
-{
-    HeldLock held(stream.deviceLock);
-    const long long previous = chunk - streamChunks;
-    if (!stream.device || previous < 0 || previous >= stream.chunksGiven || stream.deviceFailed) return true;
-    return (headerFlags(stream.chunkHeaders[chunk % streamChunks]) & WHDR_DONE) != 0;
-}
 
 bool decode(SoundStream &stream)
 {
@@ -80,6 +26,15 @@ bool decode(SoundStream &stream)
         return false;
     case WavDecode::notWav:
         break;
+    case WavDecode::notHandled: {
+        const std::string why = stream.error;
+        stream.error.clear();
+        if (decodeWithSystem(stream)) return true;
+        if (stream.ring.written.load() == 0)
+            stream.error = quotedName(stream) + " holds sound this host does not read itself (" + why +
+                           "), and the system cannot decode it either";
+        return false;
+    }
     }
     return decodeWithSystem(stream);
 }
@@ -102,11 +57,16 @@ DWORD WINAPI decoderMain(void *parameter)
     try {
         decoded = decode(stream);
     } catch (...) {
-        // Only memory for the messages can run out here; the ring is made without throwing.
-        stream.error.clear();
         decoded = false;
+        const char *what = exceptionText();
+        stream.error.clear();
+        try {
+            stream.error = quotedName(stream) + " cannot be played: " + what;
+        } catch (...) {
+        }
     }
-    if (!decoded && stream.error.empty()) stream.error = "the host ran out of memory decoding it";
+    // Left empty only when memory ran out for the message itself.
+    if (!decoded && stream.error.empty()) stream.error = "the host ran out of memory decoding a file";
     finish(stream, decoded);
     return 0;
 }
@@ -170,11 +130,11 @@ bool streamFrames(SoundStream &stream, const unsigned char *frames, long long co
         const long long written = ring.written.load(std::memory_order_relaxed);
         const long long chunk = written / ring.chunkFrames;
         // One chunk at a time, so that each goes to the device as soon as it is full.
-        long long limit = writableEnd(ring, ring.keepFrom.load(std::memory_order_relaxed));
+        long long limit = writableEndNow(ring);
         if (limit > (chunk + 1) * ring.chunkFrames) limit = (chunk + 1) * ring.chunkFrames;
         if (limit > written && slotFreeOfDevice(stream, chunk)) {
             const long long put = putFrames(ring, frames, count, limit);
-            frames += put * frameBytes(stream);
+            frames += put * ring.channels * ring.bytesPerSample;
             count -= put;
             if (ring.written.load(std::memory_order_relaxed) % ring.chunkFrames == 0) {
                 HeldLock held(stream.deviceLock);
@@ -207,18 +167,22 @@ bool decodeDemo(SoundStream &stream)
     return stream.error.empty();
 }
 
-bool waitUntilReady(SoundStream &stream)
+bool waitUntilReady(SoundStream &stream, std::string &error)
 {
     DWORD waited = 0;
     for (;;) {
         const StreamState state = stream.state.load(std::memory_order_acquire);
-        if (state == StreamState::failed) return false;
+        if (state == StreamState::failed) {
+            // Written before the state was: the decoder has done with it.
+            error = stream.error;
+            return false;
+        }
         if (state == StreamState::ended) return true;
         if (state == StreamState::playing &&
             stream.ring.written.load(std::memory_order_acquire) >= stream.ring.chunkFrames)
             return true;
         if (waited >= decoderSilenceMs) {
-            stream.error = "the decoder gave nothing for a minute";
+            error = "the decoder of " + quotedName(stream) + " gave nothing for a minute";
             return false;
         }
         const DWORD woken = WaitForSingleObject(stream.progress, 100);
@@ -227,71 +191,17 @@ bool waitUntilReady(SoundStream &stream)
         } else if (woken == WAIT_OBJECT_0) {
             waited = 0;
         } else {
-            stream.error = "the wait for its decoder failed (error " + std::to_string(GetLastError()) + ")";
+            error = "the wait for the decoder of " + quotedName(stream) + " failed (error " +
+                    std::to_string(GetLastError()) + ")";
             return false;
         }
     }
 }
 
-std::string startPlayback(SoundStream &stream, PlayClock clock)
-{
-    stream.clock = clock;
-    QueryPerformanceFrequency(&stream.clockFrequency);
-    QueryPerformanceCounter(&stream.clockStart);
-    if (clock != PlayClock::device) return std::string();
-    if (waveOutGetNumDevs() == 0) {
-        stream.clock = PlayClock::clock;
-        return "no sound device: the clock paces the sound";
-    }
-    WAVEFORMATEX format = {};
-    format.wFormatTag = WAVE_FORMAT_PCM;
-    format.nChannels = static_cast<WORD>(stream.channels);
-    format.nSamplesPerSec = static_cast<DWORD>(stream.sampleRate);
-    format.wBitsPerSample = static_cast<WORD>(stream.bitsPerSample);
-    format.nBlockAlign = static_cast<WORD>(frameBytes(stream));
-    format.nAvgBytesPerSec = format.nSamplesPerSec * format.nBlockAlign;
-    HeldLock held(stream.deviceLock);
-    if (waveOutOpen(&stream.device, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL) != MMSYSERR_NOERROR) {
-        stream.device = nullptr;
-        stream.clock = PlayClock::clock;
-        return "the sound device does not play this format: the clock paces the sound";
-    }
-    // The decoder has not yet written over any chunk: nothing has played.
-    giveChunksToDevice(stream);
-    return std::string();
-}
-
-void advanceSteadyClock(SoundStream &stream, int milliseconds)
-{
-    stream.steadyMilliseconds += milliseconds;
-}
-
-long long playPosition(SoundStream &stream)
-{
-    if (stream.clock == PlayClock::steady) return framesInTicks(stream.steadyMilliseconds, 1000, stream.sampleRate);
-    if (stream.device && !stream.deviceFailed) {
-        MMTIME time = {};
-        time.wType = TIME_SAMPLES;
-        if (waveOutGetPosition(stream.device, &time, sizeof time) == MMSYSERR_NOERROR) {
-            // The device counts in 32 bits, which a long file outlasts: the
-            // count is taken as the step from the last one.
-            DWORD now = 0;
-            if (time.wType == TIME_SAMPLES) now = time.u.sample;
-            else if (time.wType == TIME_BYTES) now = time.u.cb / static_cast<DWORD>(frameBytes(stream));
-            else now = static_cast<DWORD>(stream.devicePosition);
-            stream.devicePosition += static_cast<DWORD>(now - static_cast<DWORD>(stream.devicePosition));
-            return stream.devicePosition;
-        }
-    }
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return framesInTicks(now.QuadPart - stream.clockStart.QuadPart, stream.clockFrequency.QuadPart, stream.sampleRate);
-}
-
 StreamRead readFrame(SoundStream &stream, long long position, long long frameEnd,
                      signed char waveform[waveformRows][waveformLength], std::string &error)
 {
-    stream.ring.keepFrom.store(position - stream.keepBehind, std::memory_order_relaxed);
+    keepFramesFrom(stream.ring, position - stream.keepBehind);
     while (stream.clock == PlayClock::steady && !streamHasFrames(stream.ring, frameEnd) &&
            stream.state.load(std::memory_order_acquire) == StreamState::playing) {
         const DWORD woken = WaitForSingleObject(stream.progress, 1000);
@@ -312,12 +222,11 @@ bool decoderFinished(const SoundStream &stream)
 
 bool playedToEnd(const SoundStream &stream, long long position)
 {
-    return decoderFinished(stream) && position >= stream.ring.total.load(std::memory_order_acquire);
+    return decoderFinished(stream) && ringPlayedOut(stream.ring, position);
 }
 
 bool stopStream(SoundStream &stream, std::string &error)
 {
-    bool stopped = true;
     if (stream.thread) {
         SetEvent(stream.stopping);
         if (WaitForSingleObject(stream.thread, decoderEndMs) != WAIT_OBJECT_0) {
@@ -328,18 +237,12 @@ bool stopStream(SoundStream &stream, std::string &error)
         CloseHandle(stream.thread);
         stream.thread = nullptr;
     }
-    if (stream.device) {
-        waveOutReset(stream.device);
-        for (WAVEHDR &header : stream.chunkHeaders)
-            if (header.dwFlags & WHDR_PREPARED) waveOutUnprepareHeader(stream.device, &header, sizeof header);
-        waveOutClose(stream.device);
-        stream.device = nullptr;
-    }
+    closeDevice(stream);
     if (stream.stopping) CloseHandle(stream.stopping);
     if (stream.progress) CloseHandle(stream.progress);
     stream.stopping = stream.progress = nullptr;
     if (stream.lockMade) DeleteCriticalSection(&stream.deviceLock);
     stream.lockMade = false;
     std::vector<unsigned char>().swap(stream.ringBytes);
-    return stopped;
+    return true;
 }

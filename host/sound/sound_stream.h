@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "sound/sound_output.h"
 #include "sound/stream_ring.h"
 
 // What to play: a file by its path, or the built-in program.
@@ -55,9 +56,7 @@ struct SoundStream {
     bool lockMade = false;
     HWAVEOUT device = nullptr;
     WAVEHDR chunkHeaders[streamChunks] = {};
-    long long chunksGiven = 0;  // to the device, in order
-    std::atomic<bool> deviceFailed{false};  // it refused a chunk; the clock took over
-    long long devicePosition = 0;
+    OutputState output;
 
     PlayClock clock = PlayClock::clock;
     LARGE_INTEGER clockStart = {}, clockFrequency = {};
@@ -69,9 +68,9 @@ struct SoundStream {
 bool startStream(SoundStream &stream, const SoundEntry &entry, std::string &error);
 
 // Waits until the stream can start playing: its format known and its
-// first chunk decoded, or its end reached. Returns false with
-// stream.error set when the file cannot be played.
-bool waitUntilReady(SoundStream &stream);
+// first chunk decoded, or its end reached. Returns false with error set
+// when the file cannot be played (stream.error stays the decoder's own).
+bool waitUntilReady(SoundStream &stream, std::string &error);
 
 // Starts the play position, and the device for PlayClock::device. Returns a
 // note for the user when it fell back to the clock although sound was
@@ -103,21 +102,3 @@ bool playedToEnd(const SoundStream &stream, long long position);
 // Ends the decoder and the device and gives back the ring. Returns false
 // with error set when a wait failed.
 bool stopStream(SoundStream &stream, std::string &error);
-
-// The decoders, run on the stream's decoder thread. Each announces the
-// format with streamFormat, hands its frames to streamFrames until the end
-// or streamFrames returns false (the stream is stopping), and returns
-// whether it came to the end without a failure, with stream.error (or, for
-// a file cut short, stream.note) set otherwise.
-enum class WavDecode { done, failed, notWav };
-WavDecode decodeWavFile(SoundStream &stream);
-bool decodeWithSystem(SoundStream &stream);
-bool decodeDemo(SoundStream &stream);
-
-// Makes the ring for the given format. Returns false with stream.error set
-// when the memory is not there.
-bool streamFormat(SoundStream &stream, int sampleRate, int channels, int bitsPerSample);
-bool streamFrames(SoundStream &stream, const unsigned char *frames, long long count);
-
-// 'name': what messages say of a file.
-std::string quotedName(const SoundStream &stream);

@@ -52,6 +52,18 @@ long long writableEnd(const StreamRing &ring, long long keepFrom)
     return (floorDivide(keepFrom, ring.chunkFrames) + streamChunks) * ring.chunkFrames;
 }
 
+// Where the vis and the decoder meet: the vis's reads of a frame come
+// before the decoder's writing over it.
+void keepFramesFrom(StreamRing &ring, long long frame)
+{
+    ring.keepFrom.store(frame, std::memory_order_release);
+}
+
+long long writableEndNow(const StreamRing &ring)
+{
+    return writableEnd(ring, ring.keepFrom.load(std::memory_order_acquire));
+}
+
 long long putFrames(StreamRing &ring, const unsigned char *frames, long long count, long long limit)
 {
     const long long start = ring.written.load(std::memory_order_relaxed);
@@ -77,6 +89,12 @@ long long putFrames(StreamRing &ring, const unsigned char *frames, long long cou
 void endStream(StreamRing &ring)
 {
     ring.total.store(ring.written.load(std::memory_order_relaxed), std::memory_order_release);
+}
+
+bool ringPlayedOut(const StreamRing &ring, long long position)
+{
+    const long long total = ring.total.load(std::memory_order_acquire);
+    return total >= 0 && position >= total;
 }
 
 StreamRead readStream(const StreamRing &ring, long long frameEnd, signed char waveform[waveformRows][waveformLength])

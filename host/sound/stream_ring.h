@@ -45,6 +45,13 @@ void makeStreamRing(StreamRing &ring, unsigned char *bytes, long long chunkFrame
 // keepFrom.
 long long writableEnd(const StreamRing &ring, long long keepFrom);
 
+// The vis, after its reads: frames before frame may be written over.
+void keepFramesFrom(StreamRing &ring, long long frame);
+
+// The decoder: where it may write up to now, as writableEnd for what the
+// vis keeps.
+long long writableEndNow(const StreamRing &ring);
+
 // Copies up to count frames in at the written end, but none at or past
 // limit. Returns how many it copied.
 long long putFrames(StreamRing &ring, const unsigned char *frames, long long count, long long limit);
@@ -52,11 +59,15 @@ long long putFrames(StreamRing &ring, const unsigned char *frames, long long cou
 // Marks the file's end at the frames written so far.
 void endStream(StreamRing &ring);
 
+// Whether everything of the file has been played at position: its end is
+// known and position has reached it.
+bool ringPlayedOut(const StreamRing &ring, long long position);
+
 // Fills both rows of waveform with the waveformLength frames before
-// frameEnd, oldest first, as fillWaveform does for a whole file: frames
-// before the start or past the file's end are silence. Frames of the file
-// the ring does not hold intact (not decoded yet, or written over) are
-// silence too, and counted in missing.
+// frameEnd, oldest first (a mono ring fills both alike): frames before the
+// start or past the file's end are silence. Frames of the file the ring
+// does not hold intact (not decoded yet, or written over) are silence
+// too, and counted in missing.
 struct StreamRead {
     int channels;  // what the vis gets as channelCount
     int missing;

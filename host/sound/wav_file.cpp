@@ -1,12 +1,13 @@
-// PCM WAV files through the platform's multimedia file (RIFF) functions,
-// read a piece at a time as they play.
+// PCM WAV files (integer or float samples, any number of channels), their RIFF chunks walked with plain file reads (the
+// multimedia file functions take a name only through the system's code
+// page), read a piece at a time as they play.
 #include <windows.h>
 #include <mmsystem.h>
 
 #include <cstdio>
 #include <cstring>
 
-#include "sound/sound_stream.h"
+#include "sound/decoders.h"
 
 namespace {
 
@@ -30,42 +31,79 @@ bool fail(SoundStream &stream, const std::string &what)
     return false;
 }
 
-// The RIFF file, closed when it goes out of scope.
-class MmioFile {
+// The file, closed when it goes out of scope.
+class FileOwner {
 public:
-    explicit MmioFile(const std::wstring &path)
-        : file_(mmioOpenW(const_cast<wchar_t *>(path.c_str()), nullptr, MMIO_READ | MMIO_ALLOCBUF | MMIO_DENYWRITE))
+    explicit FileOwner(const std::wstring &path)
+        : file_(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_SEQUENTIAL_SCAN, nullptr))
     {
     }
-    ~MmioFile()
+    ~FileOwner()
     {
-        if (file_) mmioClose(file_, 0);
+        if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
     }
-    MmioFile(const MmioFile &) = delete;
-    MmioFile &operator=(const MmioFile &) = delete;
-    operator HMMIO() const { return file_; }
+    FileOwner(const FileOwner &) = delete;
+    FileOwner &operator=(const FileOwner &) = delete;
+    HANDLE get() const { return file_; }
+    bool opened() const { return file_ != INVALID_HANDLE_VALUE; }
 
 private:
-    HMMIO file_;
+    HANDLE file_;
 };
 
-long long fileSize(const std::wstring &path)
+// Reads up to count bytes on from where the last read ended; how many
+// came, or -1 on a failure.
+long long readNext(HANDLE file, void *bytes, DWORD count)
 {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return -1;
-    return static_cast<long long>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+    DWORD got = 0;
+    return ReadFile(file, bytes, count, &got, nullptr) ? got : -1;
 }
 
-bool readFormat(HMMIO file, MMCKINFO &riff, SoundStream &stream, PcmFormat &pcm)
+long long readAt(HANDLE file, long long offset, void *bytes, DWORD count)
 {
-    MMCKINFO format = {};
-    format.ckid = mmioFOURCC('f', 'm', 't', ' ');
-    if (mmioDescend(file, &format, &riff, MMIO_FINDCHUNK) != MMSYSERR_NOERROR)
-        return fail(stream, " has no format chunk");
+    LARGE_INTEGER at;
+    at.QuadPart = offset;
+    return SetFilePointerEx(file, at, nullptr, FILE_BEGIN) ? readNext(file, bytes, count) : -1;
+}
+
+struct Chunk {
+    long long offset = 0;  // of its contents
+    unsigned int size = 0;
+};
+
+// Finds the chunk id among the top-level chunks, walking them up to the
+// file's real end: writers leave the RIFF size 0 on a recording cut short,
+// and 0xFFFFFFFF past 4 GiB.
+bool findChunk(HANDLE file, long long fileSize, const char *id, Chunk &chunk)
+{
+    for (long long at = 12; at + 8 <= fileSize;) {
+        unsigned char header[8];
+        if (readAt(file, at, header, sizeof header) != sizeof header) return false;
+        chunk.offset = at + 8;
+        chunk.size = littleEndian(header + 4, 4);
+        if (std::memcmp(header, id, 4) == 0) return true;
+        at = chunk.offset + chunk.size + (chunk.size & 1);
+    }
+    return false;
+}
+
+// Reads the format chunk. Returns failed with stream.error set when it is
+// broken, notHandled with stream.error saying why (without the name) when
+// it is a format this reader leaves to the system's decoders.
+WavDecode readFormat(HANDLE file, long long fileSize, SoundStream &stream, PcmFormat &pcm)
+{
+    Chunk format;
+    if (!findChunk(file, fileSize, "fmt ", format)) {
+        fail(stream, " has no format chunk");
+        return WavDecode::failed;
+    }
     unsigned char header[40] = {};
-    const LONG wanted = format.cksize < sizeof header ? static_cast<LONG>(format.cksize) : LONG{sizeof header};
-    if (format.cksize < 16 || mmioRead(file, reinterpret_cast<HPSTR>(header), wanted) != wanted)
-        return fail(stream, " has a format chunk that is too short");
+    const long long wanted = format.size < sizeof header ? format.size : static_cast<long long>(sizeof header);
+    if (format.size < 16 || readAt(file, format.offset, header, static_cast<DWORD>(wanted)) != wanted) {
+        fail(stream, " has a format chunk that is too short");
+        return WavDecode::failed;
+    }
     unsigned int tag = littleEndian(header, 2);
     if (tag == extensibleTag && wanted >= 40 && std::memcmp(header + 26, subformatTail, 14) == 0)
         tag = littleEndian(header + 24, 2);
@@ -75,41 +113,43 @@ bool readFormat(HMMIO file, MMCKINFO &riff, SoundStream &stream, PcmFormat &pcm)
     pcm.sampleRate = littleEndian(header + 4, 4);
     pcm.blockAlign = static_cast<int>(littleEndian(header + 12, 2));
     pcm.bitsPerSample = static_cast<int>(littleEndian(header + 14, 2));
-    if (const char *problem = pcmFormatProblem(pcm)) return fail(stream, std::string(": ") + problem);
-    mmioAscend(file, &format, 0);
-    return true;
+    if (const char *problem = pcmFormatProblem(pcm)) {
+        stream.error = problem;
+        return WavDecode::notHandled;
+    }
+    return WavDecode::done;
 }
 
 // Reads the data chunk a piece at a time into the stream, as far as the
 // file holds it. Returns false with stream.error set on a failure.
-bool readSamples(HMMIO file, MMCKINFO &riff, SoundStream &stream, const PcmFormat &pcm)
+bool readSamples(HANDLE file, long long fileSize, SoundStream &stream, const PcmFormat &pcm)
 {
-    MMCKINFO data = {};
-    data.ckid = mmioFOURCC('d', 'a', 't', 'a');
-    if (mmioDescend(file, &data, &riff, MMIO_FINDCHUNK) != MMSYSERR_NOERROR) return fail(stream, " has no data chunk");
-    // A file cut short plays what it has.
-    const long long size = fileSize(stream.entry.path);
-    const long long present = size > data.dwDataOffset ? size - data.dwDataOffset : 0;
-    const long long wanted = present < data.cksize ? present : data.cksize;
+    Chunk data;
+    if (!findChunk(file, fileSize, "data", data)) return fail(stream, " has no data chunk");
+    // A file cut short plays what it has; a placeholder size (0, or
+    // 0xFFFFFFFF) stands for the rest of the file.
+    const long long present = fileSize > data.offset ? fileSize - data.offset : 0;
+    const bool placeholder = data.size == 0 || data.size == 0xFFFFFFFFu;
+    const long long declared = placeholder ? present : data.size;
+    const long long wanted = present < declared ? present : declared;
     const long long frames = wanted / pcm.blockAlign;
     if (frames == 0) return fail(stream, " holds no samples");
-    if (present < data.cksize)
+    if (present < declared)
         stream.note = quotedName(stream) + " ends early: " + std::to_string(frames * pcm.blockAlign) + " of the " +
-                      std::to_string(data.cksize) + " bytes of sound it declares are there";
-    const int bitsOut = pcm.floatingPoint ? 16 : pcm.bitsPerSample;
-    if (!streamFormat(stream, static_cast<int>(pcm.sampleRate), pcm.channels, bitsOut))
+                      std::to_string(declared) + " bytes of sound it declares are there";
+    const RingFormat ring = ringFormatOf(pcm);
+    if (!streamFormat(stream, static_cast<int>(pcm.sampleRate), ring.channels, ring.bytesPerSample * 8))
         return fail(stream, ": " + stream.error);
 
     unsigned char piece[1 << 16];
     const long long pieceFrames = static_cast<long long>(sizeof piece) / pcm.blockAlign;
     for (long long done = 0; done < frames;) {
         const long long count = frames - done < pieceFrames ? frames - done : pieceFrames;
-        const LONG bytes = static_cast<LONG>(count * pcm.blockAlign);
-        const LONG got = mmioRead(file, reinterpret_cast<HPSTR>(piece), bytes);
+        const DWORD bytes = static_cast<DWORD>(count * pcm.blockAlign);
+        const long long got = done == 0 ? readAt(file, data.offset, piece, bytes) : readNext(file, piece, bytes);
         if (got < 0) return fail(stream, ": its samples cannot be read past " + std::to_string(done) + " frames");
         const long long gotFrames = got / pcm.blockAlign;
-        // Played and shown as 16-bit integers: every sound device takes those.
-        if (pcm.floatingPoint) floatSamplesToPcm16(piece, gotFrames * pcm.channels);
+        toRingFormat(piece, gotFrames, pcm);
         if (!streamFrames(stream, piece, gotFrames)) return stream.error.empty() || fail(stream, ": " + stream.error);
         done += gotFrames;
         if (got < bytes) break;  // the file shrank while it played
@@ -126,15 +166,16 @@ WavDecode decodeWavFile(SoundStream &stream)
         stream.error = "cannot find the sound file " + quotedName(stream);
         return WavDecode::failed;
     }
-    MmioFile file(stream.entry.path);
-    if (!file) {
-        stream.error = "cannot open " + quotedName(stream);
-        return WavDecode::failed;
-    }
-    MMCKINFO riff = {};
-    riff.fccType = mmioFOURCC('W', 'A', 'V', 'E');
-    if (mmioDescend(file, &riff, nullptr, MMIO_FINDRIFF) != MMSYSERR_NOERROR) return WavDecode::notWav;
+    // What cannot be opened here may still open for the system's decoders,
+    // which then say what is wrong.
+    FileOwner file(stream.entry.path);
+    LARGE_INTEGER size = {};
+    unsigned char riff[12];
+    if (!file.opened() || !GetFileSizeEx(file.get(), &size) || readAt(file.get(), 0, riff, sizeof riff) != 12 ||
+        std::memcmp(riff, "RIFF", 4) != 0 || std::memcmp(riff + 8, "WAVE", 4) != 0)
+        return WavDecode::notWav;
     PcmFormat pcm;
-    if (!readFormat(file, riff, stream, pcm) || !readSamples(file, riff, stream, pcm)) return WavDecode::failed;
-    return WavDecode::done;
+    const WavDecode format = readFormat(file.get(), size.QuadPart, stream, pcm);
+    if (format != WavDecode::done) return format;
+    return readSamples(file.get(), size.QuadPart, stream, pcm) ? WavDecode::done : WavDecode::failed;
 }

@@ -16,7 +16,7 @@ TEST(FloatSamples, BecomeRoundedClippedSixteenBitOnes)
     const int expected[] = {0, 16384, -16384, 0, -1, 32767, -32768, 32767, -32768, 0};
     unsigned char bytes[sizeof in];
     std::memcpy(bytes, in, sizeof in);
-    ASSERT_EQ(floatSamplesToPcm16(bytes, 10), 20);
+    ASSERT_EQ(toRingFormat(bytes, 10, PcmFormat{false, 1, 44100, 32, 4, true}), 20);
     for (int i = 0; i < 10; ++i)
         EXPECT_EQ(static_cast<short>(bytes[2 * i] | bytes[2 * i + 1] << 8), expected[i]) << "sample " << i;
 }

@@ -50,8 +50,7 @@ struct Run {
 
 struct Window {
     const char *name;
-    long long frameCount;
-    bool loops;
+    long long frameCount;  // of the ring
     long long frameEnd;
     std::vector<Run> runs;
 };
@@ -63,7 +62,7 @@ TEST_P(NewestFrames, AreTheFramesJustBeforeTheEnd)
     const Window &row = GetParam();
     for (int bytesPerSample : {1, 2, 3}) {
         const std::vector<unsigned char> bytes = numberedFrames(0, row.frameCount, 2, bytesPerSample);
-        const PcmBlock block{bytes.data(), row.frameCount, 2, bytesPerSample, row.loops};
+        const PcmBlock block{bytes.data(), row.frameCount, 2, bytesPerSample};
         signed char waveform[2][576];
         std::memset(waveform, 0x55, sizeof waveform);
         ASSERT_EQ(fillWaveform(block, row.frameEnd, waveform), 2);
@@ -80,23 +79,18 @@ TEST_P(NewestFrames, AreTheFramesJustBeforeTheEnd)
 
 INSTANTIATE_TEST_SUITE_P(
     Positions, NewestFrames,
-    ::testing::Values(Window{"middle", 5000, false, 3000, {{0, 2424}}},
-                      Window{"beforeTheStart", 5000, false, 0, {{0, -1}}},
-                      Window{"justAfterTheStart", 5000, false, 100, {{0, -1}, {476, 0}}},
-                      Window{"exactlyTheFirst576", 5000, false, 576, {{0, 0}}},
-                      Window{"atTheEnd", 5000, false, 5000, {{0, 4424}}},
-                      Window{"partlyPastTheEnd", 5000, false, 5100, {{0, 4524}, {476, -1}}},
-                      Window{"wholyPastTheEnd", 5000, false, 6000, {{0, -1}}},
-                      Window{"fileShorterThanAWindow", 300, false, 400, {{0, -1}, {176, 0}, {476, -1}}},
-                      Window{"loopWrapsToTheStart", 5000, true, 5100, {{0, 4524}, {476, 0}}},
-                      Window{"loopManyTimesOver", 5000, true, 5000 * 7 + 17, {{0, 4441}, {559, 0}}},
-                      Window{"loopBeforeItsStartIsSilence", 5000, true, 200, {{0, -1}, {376, 0}}}),
+    ::testing::Values(Window{"middle", 5000, 3000, {{0, 2424}}}, Window{"beforeTheStart", 5000, 0, {{0, -1}}},
+                      Window{"justAfterTheStart", 5000, 100, {{0, -1}, {476, 0}}},
+                      Window{"exactlyTheFirst576", 5000, 576, {{0, 0}}}, Window{"atTheEnd", 5000, 5000, {{0, 4424}}},
+                      Window{"wrapsToTheStart", 5000, 5100, {{0, 4524}, {476, 0}}},
+                      Window{"manyTimesOver", 5000, 5000 * 7 + 17, {{0, 4441}, {559, 0}}},
+                      Window{"ringShorterThanAWindow", 300, 400, {{0, -1}, {176, 0}, {476, 0}}}),
     [](const ::testing::TestParamInfo<Window> &row) { return std::string(row.param.name); });
 
 TEST(NewestFramesMono, FillBothRowsAlikeAndReportOneChannel)
 {
     const std::vector<unsigned char> bytes = numberedFrames(0, 2000, 1, 2);
-    const PcmBlock block{bytes.data(), 2000, 1, 2, false};
+    const PcmBlock block{bytes.data(), 2000, 1, 2};
     signed char waveform[2][576];
     ASSERT_EQ(fillWaveform(block, 1500, waveform), 1);
     for (int i = 0; i < 576; ++i) {
@@ -105,10 +99,10 @@ TEST(NewestFramesMono, FillBothRowsAlikeAndReportOneChannel)
     }
 }
 
-TEST(NewestFramesEmpty, FileWithoutFramesGivesSilence)
+TEST(NewestFramesEmpty, RingWithoutFramesGivesSilence)
 {
     const unsigned char none[1] = {};
-    const PcmBlock block{none, 0, 2, 2, true};
+    const PcmBlock block{none, 0, 2, 2};
     signed char waveform[2][576];
     std::memset(waveform, 0x55, sizeof waveform);
     fillWaveform(block, 1000, waveform);
@@ -160,13 +154,54 @@ INSTANTIATE_TEST_SUITE_P(
                       FormatRow{"float64", {false, 2, 44100, 64, 16, true}, false},
                       FormatRow{"notPcm", {false, 2, 44100, 16, 4}, false},
                       FormatRow{"noChannels", {true, 0, 44100, 16, 0}, false},
-                      FormatRow{"threeChannels", {true, 3, 44100, 16, 6}, false},
+                      FormatRow{"threeChannels", {true, 3, 44100, 16, 6}, true},
+                      FormatRow{"sixChannels24", {true, 6, 48000, 24, 18}, true},
                       FormatRow{"twelveBits", {true, 2, 44100, 12, 4}, false},
-                      FormatRow{"thirtyTwoBits", {true, 2, 44100, 32, 8}, false},
+                      FormatRow{"thirtyTwoBits", {true, 2, 44100, 32, 8}, true},
                       FormatRow{"zeroRate", {true, 2, 0, 16, 4}, false},
                       FormatRow{"absurdRate", {true, 2, 4000000000LL, 16, 4}, false},
                       FormatRow{"blockTooSmall", {true, 2, 44100, 16, 2}, false},
                       FormatRow{"blockTooLarge", {true, 1, 44100, 24, 4}, false}),
     [](const ::testing::TestParamInfo<FormatRow> &row) { return std::string(row.param.name); });
+
+// Frame f's channel c holds the bytes 16f+4c+1.., so that where each
+// kept byte came from shows.
+struct RingRow {
+    const char *name;
+    int channels, bitsPerSample;
+    int ringChannels, ringBytes;
+    std::vector<int> firstFrame;  // the bytes frame 0 becomes; frame 1 is 16 more each
+};
+
+class RingFormats : public ::testing::TestWithParam<RingRow> {};
+
+TEST_P(RingFormats, KeepTheFrontPairAndTheTopBytes)
+{
+    const RingRow &row = GetParam();
+    const int sampleBytes = row.bitsPerSample / 8;
+    const PcmFormat format{true, row.channels, 48000, row.bitsPerSample, row.channels * sampleBytes};
+    std::vector<unsigned char> bytes;
+    for (int f = 0; f < 2; ++f)
+        for (int c = 0; c < row.channels; ++c)
+            for (int b = 0; b < sampleBytes; ++b) bytes.push_back(static_cast<unsigned char>(16 * f + 4 * c + b + 1));
+    const RingFormat ring = ringFormatOf(format);
+    EXPECT_EQ(ring.channels, row.ringChannels);
+    EXPECT_EQ(ring.bytesPerSample, row.ringBytes);
+    const long long size = toRingFormat(bytes.data(), 2, format);
+    ASSERT_EQ(size, 2 * static_cast<long long>(row.firstFrame.size()));
+    for (int f = 0; f < 2; ++f)
+        for (size_t i = 0; i < row.firstFrame.size(); ++i)
+            EXPECT_EQ(bytes[f * row.firstFrame.size() + i], row.firstFrame[i] + 16 * f)
+                << "frame " << f << " byte " << i;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, RingFormats,
+    ::testing::Values(RingRow{"stereo16AsItIs", 2, 16, 2, 2, {1, 2, 5, 6}},
+                      RingRow{"sixChannels16", 6, 16, 2, 2, {1, 2, 5, 6}},
+                      RingRow{"threeChannels24", 3, 24, 2, 3, {1, 2, 3, 5, 6, 7}},
+                      RingRow{"stereo32", 2, 32, 2, 2, {3, 4, 7, 8}},
+                      RingRow{"mono32", 1, 32, 1, 2, {3, 4}}),
+    [](const ::testing::TestParamInfo<RingRow> &row) { return std::string(row.param.name); });
 
 }  // namespace

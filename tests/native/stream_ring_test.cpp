@@ -26,7 +26,7 @@ struct Ring {
     {
         const long long from = ring.written;
         const std::vector<unsigned char> frames = numberedFrames(from, upTo - from);
-        putFrames(ring, frames.data(), upTo - from, writableEnd(ring, ring.keepFrom));
+        putFrames(ring, frames.data(), upTo - from, writableEndNow(ring));
     }
 };
 
@@ -152,18 +152,19 @@ TEST(StreamRing, ReaderNeverSeesAFrameWrittenOver)
     std::atomic<bool> done{false};
     std::thread decoder([&] {
         std::vector<unsigned char> piece;
-        while (r.ring.written < fileFrames) {
-            const long long from = r.ring.written;
+        // With the orderings the host's decoder and vis use.
+        while (r.ring.written.load(std::memory_order_relaxed) < fileFrames) {
+            const long long from = r.ring.written.load(std::memory_order_relaxed);
             const long long count = 1 + (from * 7919) % 1500;  // pieces of uneven sizes
             piece = numberedFrames(from, count);
-            putFrames(r.ring, piece.data(), count, writableEnd(r.ring, r.ring.keepFrom));
+            putFrames(r.ring, piece.data(), count, writableEndNow(r.ring));
         }
         endStream(r.ring);
         done = true;
     });
     long long position = 0, wrong = 0, reads = 0;
     while (!done || position < fileFrames) {
-        r.ring.keepFrom = position - 1152;
+        keepFramesFrom(r.ring, position - 1152);
         signed char waveform[2][576];
         readStream(r.ring, position + 200, waveform);
         for (int i = 0; i < 576; ++i) {

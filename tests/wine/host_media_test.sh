@@ -33,6 +33,12 @@ perl -e '
             pack("VvvVVvv", 16, $tag, 2, 44100, 44100 * 2 * $bytes, 2 * $bytes, 8 * $bytes),
             "data", pack("V", length $data), $data;
     }
+    sub wav6 {
+        my ($path, $data) = @_;
+        open my $file, ">:raw", $path or die "$path: $!";
+        print $file "RIFF", pack("V", 36 + length $data), "WAVEfmt ",
+            pack("VvvVVvv", 16, 1, 6, 44100, 44100 * 12, 12, 16), "data", pack("V", length $data), $data;
+    }
     my ($integers, $floats, $tone) = ("", "", "");
     for my $i (0 .. 2 * 44100 - 1) {
         my $t = $i / 44100;
@@ -44,6 +50,13 @@ perl -e '
         $tone .= pack("s<s<", $beep, $beep);
     }
     wav("sweep.wav", 1, 2, $integers);
+    # 5.1: the sweep as its front pair, a loud tone in the other four.
+    my $surround = "";
+    for my $i (0 .. 2 * 44100 - 1) {
+        my $loud = int(0.9 * 32767 * sin(2 * 3.14159265358979 * 1000 * $i / 44100));
+        $surround .= substr($integers, 4 * $i, 4) . pack("s<4", ($loud) x 4);
+    }
+    wav6("sweep-6.wav", $surround);
     wav("sweep-float.wav", 3, 4, $floats);
     wav("tone.wav", 1, 2, $tone);
 '
@@ -53,7 +66,10 @@ lame --quiet sweep.wav sweep.mp3
 lame --quiet -t sweep.wav long.mp3
 for _ in 1 2 3 4 5 6 7 8 9 10; do cat long.mp3 long.mp3 >twice.mp3 && mv twice.mp3 long.mp3; done
 flac --silent sweep.wav -o sweep.flac
+flac --silent --channel-map=none sweep-6.wav -o sweep-5.1.flac
 oggenc --quiet sweep.wav -o sweep.ogg
+# Named as a music library names it, outside any one code page.
+cp sweep.mp3 "b ♪.mp3"
 # Cut off part way through a frame, as an interrupted download is.
 head -c "$(($(wc -c <sweep.mp3) / 2 + 77))" sweep.mp3 >cut.mp3
 head -c 65536 /dev/urandom >random.flac

@@ -15,27 +15,40 @@ static HANDLE inheritableFile(const std::string &path)
     return CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &security, CREATE_ALWAYS, 0, nullptr);
 }
 
-HostResult runHost(const std::string &folder, const std::string &arguments)
+std::wstring utf16(const std::string &utf8)
+{
+    const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, nullptr, 0);
+    if (size <= 1) return std::wstring();
+    std::wstring wide(static_cast<size_t>(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, &wide[0], size);
+    wide.pop_back();
+    return wide;
+}
+
+HostResult runHost(const std::string &folder, const std::string &arguments, const WhileRunning &whileRunning)
 {
     HostResult result;
     const std::string outPath = folder + "host-out.txt", errPath = folder + "host-err.txt";
     HANDLE out = inheritableFile(outPath), err = inheritableFile(errPath);
-    STARTUPINFOA startup = {};
+    STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     startup.hStdOutput = out;
     startup.hStdError = err;
-    std::string line = "\"" + exeFolder() + "vishost.exe\" " + arguments;
+    // As a shell passes them, whatever the code page: UTF-16.
+    std::wstring line = utf16("\"" + exeFolder() + "vishost.exe\" " + arguments);
     PROCESS_INFORMATION process = {};
-    const BOOL started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(),
-                                        &startup, &process);
+    const DWORD console = whileRunning ? CREATE_NEW_CONSOLE : 0;
+    const BOOL started = CreateProcessW(nullptr, &line[0], nullptr, nullptr, TRUE, console, nullptr,
+                                        utf16(folder).c_str(), &startup, &process);
     CloseHandle(out);
     CloseHandle(err);
     if (!started) {
         result.err = "CreateProcess failed with error " + std::to_string(GetLastError());
         return result;
     }
+    if (whileRunning) whileRunning(process.dwProcessId);
     // Far above any run here; a host that hangs fails instead of stalling the suite.
     const DWORD limit = stretched(60000);
     if (WaitForSingleObject(process.hProcess, limit) != WAIT_OBJECT_0) {
@@ -49,6 +62,25 @@ HostResult runHost(const std::string &folder, const std::string &arguments)
     result.out = readFile(outPath);
     result.err += readFile(errPath);
     return result;
+}
+
+void pressCtrlC(DWORD processId)
+{
+    // The event goes to every process of a console, so this one joins the
+    // host's for the moment and lets it pass; it keeps ignoring Ctrl+C, which
+    // may reach it after it has left. Then it takes a console of its own,
+    // keeping its output where it was: the hosts it starts later expect one.
+    const DWORD kinds[] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
+    HANDLE handles[3];
+    for (int i = 0; i < 3; ++i) handles[i] = GetStdHandle(kinds[i]);
+    FreeConsole();
+    if (AttachConsole(processId)) {
+        SetConsoleCtrlHandler(nullptr, TRUE);
+        GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
+        FreeConsole();
+    }
+    AllocConsole();
+    for (int i = 0; i < 3; ++i) SetStdHandle(kinds[i], handles[i]);
 }
 
 StandInPlayer standInPlayer(const std::string &scratchName, const std::string &builtName, const std::string &copyName)

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,18 +18,31 @@ struct HostResult {
 
 std::string quoted(const std::string &text);
 
-// Runs vishost.exe from the build folder with the given arguments; its
-// output goes to files in folder.
-HostResult runHost(const std::string &folder, const std::string &arguments);
+// UTF-8 (as the tests spell names outside ASCII) to UTF-16.
+std::wstring utf16(const std::string &utf8);
+
+// Called once the host has started, with its process id.
+using WhileRunning = std::function<void(DWORD processId)>;
+
+// Runs vishost.exe from the build folder with the given arguments, in
+// UTF-8; its output goes to files in folder. Given whileRunning, the host
+// gets a console of its own, as when started from a shell's window, so
+// that the console's events can be sent to it.
+HostResult runHost(const std::string &folder, const std::string &arguments,
+                   const WhileRunning &whileRunning = nullptr);
+
+// Ctrl+C, pressed in the console of the host process processId (started
+// with whileRunning).
+void pressCtrlC(DWORD processId);
 
 // The stand-in player as a test sets it up: a fresh scratch folder with a
 // copy of a plug-in from the build folder in it, which each run loads.
 struct StandInPlayer {
     std::string folder;
     std::string plugin;  // the copy's path; empty when it could not be made
-    HostResult run(const std::string &arguments) const
+    HostResult run(const std::string &arguments, const WhileRunning &whileRunning = nullptr) const
     {
-        return runHost(folder, "--plugin " + quoted(plugin) + " " + arguments);
+        return runHost(folder, "--plugin " + quoted(plugin) + " " + arguments, whileRunning);
     }
 };
 // builtName is the DLL's name in the build folder, copyName the copy's.

@@ -276,6 +276,58 @@ TEST_F(HostWithFake, AboutCallsConfigWithTheHostWindow)
     EXPECT_EQ(log[0].at("parentClass"), "VisHostPlayer");
 }
 
+// Overwrites the 4 bytes at offset of a file with value, little-endian.
+void patchFile(const std::string &path, long offset, unsigned long value)
+{
+    std::fstream file(path, std::ios::binary | std::ios::in | std::ios::out);
+    file.seekp(offset);
+    for (int i = 0; i < 4; ++i) file.put(static_cast<char>((value >> (8 * i)) & 0xFF));
+}
+
+// WAV files as writers make them beyond plain stereo, played in turn in
+// one run: each shows the vis its ramp on the left and the mirrored ramp on
+// the right, half a second of it.
+TEST_F(HostWithFake, WavFilesOfEveryLayoutPlay)
+{
+    const auto frontPair = [](int frame, int channel) {
+        // The channels past the front pair hold what would spoil the ramp.
+        return channel < 2 ? rampSample(frame, channel) : 0x40000000L;
+    };
+    const struct {
+        const char *name;
+        int rate, channels, bits;
+        unsigned long riffSize, dataSize;  // written over the true ones unless 1
+    } rows[] = {
+        {"5.1, the front pair shown", 8000, 6, 16, 1, 1},
+        {"32-bit integers", 11025, 2, 32, 1, 1},
+        {"RIFF size 0, as a recording cut short leaves it", 16000, 2, 16, 0, 1},
+        {"both sizes 0xFFFFFFFF, as past 4 GiB", 22050, 2, 16, 0xFFFFFFFF, 0xFFFFFFFF},
+    };
+    std::string files;
+    for (const auto &row : rows) {
+        const std::string path = folder + std::to_string(row.rate) + ".wav";
+        writeWav(path, row.rate, row.channels, row.bits, row.rate / 2, frontPair);
+        if (row.riffSize != 1) patchFile(path, 4, row.riffSize);
+        if (row.dataSize != 1) patchFile(path, 40, row.dataSize);
+        files += " " + quoted(path);
+    }
+    const HostResult result = run("--steady" + files);
+    EXPECT_EQ(result.exitCode, 0u) << result.out << result.err;
+    EXPECT_EQ(result.err, "");
+    const std::vector<LogLine> log = readLog(folder);
+    for (const auto &row : rows) {
+        int frames = 0;
+        for (const LogLine &line : log) {
+            if (line.at("call") != "render" || number(line, "rate") != row.rate) continue;
+            ++frames;
+            EXPECT_EQ(number(line, "channels"), 2) << row.name;
+            EXPECT_EQ(number(line, "ramp"), 1) << row.name << ", frame " << line.at("frame");
+            EXPECT_EQ(number(line, "mirrored"), 1) << row.name << ", frame " << line.at("frame");
+        }
+        EXPECT_EQ(frames, 20) << row.name;
+    }
+}
+
 struct BadWav {
     const char *name;
     std::function<void(const std::string &path)> write;
@@ -288,9 +340,8 @@ TEST_F(HostWithFake, BrokenOrUnsupportedWavIsAClearError)
     const BadWav rows[] = {
         {"garbage", [](const std::string &path) { std::ofstream(path) << "this is not a sound file at all"; },
          "is not a sound file the system can decode"},
-        {"three channels", [&](const std::string &path) { writeWav(path, 8000, 3, 16, 100, silence); },
-         "only mono and stereo"},
-        {"32-bit", [&](const std::string &path) { writeWav(path, 8000, 2, 32, 100, silence); }, "only 8-, 16- and 24-bit"},
+        {"a format no one reads", [&](const std::string &path) { writeWav(path, 8000, 2, 16, 100, silence, 0x7A7A); },
+         "holds sound this host does not read itself (only integer PCM"},
         {"cut in its header",
          [&](const std::string &path) {
              writeWav(path, 8000, 2, 16, 1000, silence);
@@ -311,12 +362,6 @@ TEST_F(HostWithFake, BrokenOrUnsupportedWavIsAClearError)
     }
 }
 
-std::wstring widened(const std::string &text, UINT codePage)
-{
-    wchar_t wide[MAX_PATH];
-    return MultiByteToWideChar(codePage, 0, text.c_str(), -1, wide, MAX_PATH) ? wide : L"";
-}
-
 // As in a player: the files in turn, a playlist's entries in its place,
 // the vis running on across them, and an entry that cannot be played named
 // and passed over.
@@ -324,15 +369,20 @@ TEST_F(HostWithFake, PlaysFilesAndPlaylistEntriesInTurn)
 {
     writeWav(folder + "a.wav", 8000, 1, 16, 4000, rampSample);
     writeWav(folder + "b.wav", 16000, 2, 16, 8000, rampSample);
-    // A name beyond ASCII, as a playlist holds it: UTF-8.
-    const std::string utf8Name = "b-\xC3\xA9.wav";
-    ASSERT_TRUE(MoveFileW(widened(folder + "b.wav", CP_ACP).c_str(), widened(folder + utf8Name, CP_UTF8).c_str()));
+    // A name beyond ASCII, listed as other players write it: a file:// URI,
+    // percent-encoded.
+    ASSERT_TRUE(MoveFileW(utf16(folder + "b.wav").c_str(), utf16(folder + "b \xC3\xA9.wav").c_str()));
+    std::string uri = "file:///" + folder + "b%20%C3%A9.wav";
+    std::replace(uri.begin(), uri.end(), '\\', '/');
     std::ofstream(folder + "list.m3u8", std::ios::binary)
-        << "#EXTM3U\r\n#EXTINF:1,gone\r\nmissing.wav\r\n" << utf8Name << "\r\n";
+        << "#EXTM3U\r\n#EXTINF:1,gone\r\nmissing.wav\r\nhttp://radio.example/live\r\n" << uri << "\r\n";
     const HostResult result = run("--steady " + quoted(folder + "a.wav") + " " + quoted(folder + "list.m3u8"));
     EXPECT_EQ(result.exitCode, 0u) << result.out << result.err;
     EXPECT_NE(result.err.find("missing.wav"), std::string::npos) << result.err;
-    EXPECT_EQ(result.err.find('\n'), result.err.size() - 1) << "one line: " << result.err;
+    EXPECT_NE(result.err.find("'http://radio.example/live' in the playlist '" + folder + "list.m3u8' is not a local file"),
+              std::string::npos)
+        << result.err;
+    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 2) << "a line each: " << result.err;
 
     const std::vector<LogLine> log = readLog(folder);
     const std::string sequence = calls(log);
@@ -348,6 +398,59 @@ TEST_F(HostWithFake, PlaysFilesAndPlaylistEntriesInTurn)
         files += a ? "a" : b ? "b" : "?";
     }
     EXPECT_EQ(files, std::string(20, 'a') + std::string(20, 'b'));
+}
+
+int renderCalls(const std::vector<LogLine> &log)
+{
+    return static_cast<int>(std::count_if(log.begin(), log.end(), [](const LogLine &line) {
+        return line.at("call") == "render";
+    }));
+}
+
+// Names as music libraries have them, outside any one code page: each file
+// plays from the command line and from a playlist in a folder named so,
+// and a missing one comes back in the message as it was typed.
+TEST_F(HostWithFake, NamesOutsideTheCodePagePlay)
+{
+    const std::string music = "M\xC3\xBAsica";                     // Música
+    const std::string cyrillic = "\xD0\x81\xD0\xB6.wav";               // Ёж.wav
+    const std::string cjk = "\xE9\x9F\xB3\xE6\xA5\xBD.wav";             // 音楽.wav
+    const std::string symbol = "w \xE2\x99\xAA.wav";                  // w ♪.wav
+    const std::string inFolder = "d \xE2\x99\xAB\\b.wav";             // d ♫\b.wav
+    const std::string missing = music + "/\xD0\xBD\xD0\xB5\xD1\x82.wav";  // Música/нет.wav
+    ASSERT_TRUE(CreateDirectoryW(utf16(folder + music).c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW(utf16(folder + music + "\\d \xE2\x99\xAB").c_str(), nullptr));
+    for (const std::string &name : {cyrillic, cjk, symbol, inFolder}) {
+        writeWav(folder + "made.wav", 8000, 1, 16, 4000, rampSample);
+        ASSERT_TRUE(MoveFileW(utf16(folder + "made.wav").c_str(), utf16(folder + music + "\\" + name).c_str()));
+    }
+    std::ofstream(folder + "list.m3u8", std::ios::binary) << symbol << "\r\n" << inFolder << "\r\n";
+    ASSERT_TRUE(MoveFileW(utf16(folder + "list.m3u8").c_str(), utf16(folder + music + "\\list.m3u8").c_str()));
+
+    const struct {
+        const char *what;
+        std::string arguments;  // from the scratch folder
+        int files;              // played, half a second each; 0: the run fails with error
+        std::string error;
+    } rows[] = {
+        {"Cyrillic and CJK on the command line",
+         quoted(music + "\\" + cyrillic) + " " + quoted(folder + music + "\\" + cjk), 2, ""},
+        {"symbols from a playlist in a folder beyond ASCII", quoted(music + "\\list.m3u8"), 2, ""},
+        {"a missing name", quoted(missing), 0, "vishost: cannot find the sound file '" + missing + "'"},
+    };
+    for (const auto &row : rows) {
+        DeleteFileA((folder + "fake_vis_log.txt").c_str());
+        const HostResult result = run("--steady " + row.arguments);
+        if (row.files == 0) {
+            EXPECT_EQ(result.exitCode, 1u) << row.what;
+            EXPECT_NE(result.err.find(row.error), std::string::npos) << row.what << ": " << result.err;
+            continue;
+        }
+        EXPECT_EQ(result.exitCode, 0u) << row.what << ": " << result.out << result.err;
+        EXPECT_EQ(result.err, "") << row.what;
+        // 40 frames a second of sound.
+        EXPECT_EQ(renderCalls(readLog(folder)), row.files * 20) << row.what;
+    }
 }
 
 TEST_F(HostWithFake, PlaylistOfNothingPlayableFails)
@@ -445,6 +548,34 @@ TEST_F(HostWithPlugin, RunsTheVuMetersOnTheBuiltInProgram)
     EXPECT_NE(settings.find("[Analog VU meters - Velmora]"), std::string::npos) << settings;
     EXPECT_NE(settings.find("Screen_x=100"), std::string::npos) << settings;
     EXPECT_NE(settings.find("Screen_y=100"), std::string::npos) << settings;
+}
+
+// Ctrl+C in the host's console ends the run as Esc does: quit saves the
+// window's place, and every frame queued is written.
+TEST_F(HostWithPlugin, CtrlCEndsTheRunAsEscDoes)
+{
+    const std::string frames = folder + "frames\\";
+    const HostResult result =
+        player.run("--module 0 --seconds 30 --mute --stats --capture " + quoted(folder + "frames"), [&](DWORD host) {
+            // A few frames in, the vis is running.
+            const DWORD limit = GetTickCount() + stretched(20000);
+            while (GetFileAttributesA(framePath(frames, 3).c_str()) == INVALID_FILE_ATTRIBUTES &&
+                   GetTickCount() < limit)
+                Sleep(20);
+            pressCtrlC(host);
+        });
+    EXPECT_EQ(result.exitCode, 0u) << result.out << result.err;
+    EXPECT_NE(result.out.find("vishost: interrupted: the run ends"), std::string::npos) << result.out;
+    const std::string settings = readFile(folder + "plugin.ini");
+    EXPECT_NE(settings.find("[Analog VU meters - Velmora]"), std::string::npos) << "quit ran: " << settings;
+    int written = 0;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((frames + "frame-*.png").c_str(), &found);
+    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found)) ++written;
+    if (search != INVALID_HANDLE_VALUE) FindClose(search);
+    EXPECT_GT(written, 3);
+    EXPECT_NE(result.out.find(" " + std::to_string(written) + " frames queued for writing"), std::string::npos)
+        << written << " written:\n" << result.out;
 }
 
 // Both modules in turn on the one vis thread: the second init must start

@@ -16,24 +16,25 @@ std::string exeFolder()
     return folder.substr(0, folder.find_last_of('\\') + 1);
 }
 
-static void removeTree(const std::string &folder)
+// Wide, so that names outside the code page that the host tests make go too.
+static void removeTree(const std::wstring &folder)
 {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "*").c_str(), &found);
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"*").c_str(), &found);
     if (search != INVALID_HANDLE_VALUE) {
         do {
-            const std::string name = found.cFileName;
-            if (name == "." || name == "..") continue;
+            const std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..") continue;
             if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                removeTree(folder + name + "\\");
+                removeTree(folder + name + L"\\");
             else {
-                SetFileAttributesA((folder + name).c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileA((folder + name).c_str());
+                SetFileAttributesW((folder + name).c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileW((folder + name).c_str());
             }
-        } while (FindNextFileA(search, &found));
+        } while (FindNextFileW(search, &found));
         FindClose(search);
     }
-    RemoveDirectoryA(folder.c_str());
+    RemoveDirectoryW(folder.c_str());
 }
 
 std::string scratchFolder(const std::string &name)
@@ -41,7 +42,7 @@ std::string scratchFolder(const std::string &name)
     const std::string root = exeFolder() + "wine-scratch\\";
     CreateDirectoryA(root.c_str(), nullptr);
     const std::string folder = root + name + "\\";
-    removeTree(folder);
+    removeTree(std::wstring(folder.begin(), folder.end()));  // ASCII: the build folder's and the test's names
     CreateDirectoryA(folder.c_str(), nullptr);
     return folder;
 }

@@ -233,10 +233,12 @@ TEST_F(HostWithFake, EscOrClosingThePlayerWindowEndsTheWholeRun)
         EXPECT_EQ(result.exitCode, 0u) << module << result.out << result.err;
         const std::vector<LogLine> log = readLog(folder);
         const std::string sequence = calls(log);
-        // The request reaches the vis thread within a frame or two, and the
-        // module after it never starts: the whole run ended, not the module.
+        // The request ends the run long before the 5 s (200 frames) it was
+        // given, however busy the machine, and the module after it never
+        // starts: the whole run ended, not the module. The request crosses
+        // two threads, so how many frames it takes is the scheduler's.
         EXPECT_EQ(sequence.substr(0, 4), "[rrr") << module << ": " << sequence;
-        EXPECT_LE(sequence.size(), 8u) << module << ": " << sequence;
+        EXPECT_LT(sequence.size(), 100u) << module << ": " << sequence;
         EXPECT_EQ(std::count(sequence.begin(), sequence.end(), '['), 1) << module << ": " << sequence;
         EXPECT_EQ(sequence.back(), ']') << module << ": " << sequence;
         expectOneThread(log);

@@ -305,8 +305,9 @@ done <"$run/ctl/shares"
 
 if [ -n "$serve" ]; then
     # Nothing of the caller's may stay open in what outlives this script: a
-    # test runner waits for its tests' output to close.
-    setsid "$qemu" "$@" </dev/null >"$run/qemu.log" 2>&1 &
+    # test runner waits for its tests' output to close. Both stay in the
+    # caller's process group, so that Ctrl+C on the run ends the guest too.
+    "$qemu" "$@" </dev/null >"$run/qemu.log" 2>&1 &
     qemu_pid=$!
     echo "$qemu_pid" >"$run/pid"
     say "starting the served guest"

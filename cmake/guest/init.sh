@@ -99,19 +99,25 @@ if [ -e /ctl/serve ]; then
         sync
         mv "$1/status.new" "$1/status"
     }
-    while [ ! -e /ctl/stop ]; do
-        for job in /ctl/jobs/*; do
-            [ -f "$job/job" ] || continue
-            if [ ! -e "$job/taken" ]; then
-                : >"$job/taken"
-                run_job "$job" &
-            elif [ -e "$job/kill" ] && [ ! -e "$job/killed" ] && [ -s "$job/pid" ]; then
-                kill -KILL -- "-$(cat "$job/pid")" 2>/dev/null
-                : >"$job/killed"
-            fi
+    # The host removes a job's folder once it has read the status, maybe
+    # while this loop looks at it: claims are folders made with mkdir, which
+    # fails quietly there, where a redirection of the shell's own ":" would
+    # end the shell. The loop is a subshell besides, so that whatever ends
+    # it stops the machine instead of killing init, which panics the kernel.
+    (
+        while [ ! -e /ctl/stop ]; do
+            for job in /ctl/jobs/*; do
+                [ -f "$job/job" ] || continue
+                if mkdir "$job/taken" 2>/dev/null; then
+                    run_job "$job" &
+                elif [ -e "$job/kill" ] && [ -s "$job/pid" ] && mkdir "$job/killed" 2>/dev/null; then
+                    kill -KILL -- "-$(cat "$job/pid")" 2>/dev/null
+                fi
+            done
+            usleep 100000
         done
-        usleep 100000
-    done
+    )
+    [ -e /ctl/stop ] || echo "guest: the loop that runs the jobs ended"
     stop_machine
 fi
 

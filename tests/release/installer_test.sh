@@ -14,7 +14,16 @@ setup=$1 dll=$2 face=$3 vishost=$4 work=$5
 runner=$here/../../cmake/wine-run.sh
 
 windows_path() { printf 'Z:%s' "$1" | tr / '\134'; }
+# run_and_wait also waits for every process the program started and for
+# the registry to reach system.reg: Wine writes it back only when its server
+# ends, and the uninstaller hands its work to a copy of itself. That is a
+# Wine start from nothing for the next program, so only the runs whose
+# registry or children are looked at wait.
 run() {  # prefix, then a program and its arguments; status in $status
+    "$runner" --win32 "$@" >>"$work/log" 2>&1
+    status=$?
+}
+run_and_wait() {
     "$runner" --win32 --wait "$@" >>"$work/log" 2>&1
     status=$?
 }
@@ -46,7 +55,7 @@ printf '%s\r\n' 'REGEDIT4' '' '[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\Cu
 before=$(snapshot "$drive/Program Files")
 plugins_before=$(snapshot "$player/Plugins")
 run "$work/a" regedit /S "$(windows_path "$work/player.reg")"
-run "$work/a" "$setup" /S
+run_and_wait "$work/a" "$setup" /S
 check "installs silently (status $status)" test "$status" -eq 0
 check "the DLL lands in the registered player's Plugins folder" cmp -s "$player/Plugins/vlvis003.dll" "$dll"
 check "the face lands at c:\\program files\\winamp\\vl-vu.bmp" cmp -s "$drive/Program Files/Winamp/vl-vu.bmp" "$face"
@@ -54,7 +63,7 @@ check "the uninstaller lands beside the DLL" test -f "$player/Plugins/vlvis003-u
 check "the uninstall entry is registered" test "$(entries "$work/a")" -eq 1
 installed=$(snapshot "$drive/Program Files"; snapshot "$player")
 
-run "$work/a" "$setup" /S
+run_and_wait "$work/a" "$setup" /S
 check "installs again over the first (status $status)" test "$status" -eq 0
 check "the second install leaves the same files" test "$(snapshot "$drive/Program Files"; snapshot "$player")" = "$installed"
 check "the second install keeps one uninstall entry" test "$(entries "$work/a")" -eq 1
@@ -73,7 +82,7 @@ check "the oscilloscope's frame follows" test "$(identify -format '%wx%h' "$last
 check "the player wrote plugin.ini beside the DLL" grep -qF '[Analog VU meters - Velmora]' "$player/Plugins/plugin.ini"
 check "plugin.ini keeps the other plug-in's section" grep -qF '[Other]' "$player/Plugins/plugin.ini"
 
-run "$work/a" 'C:\Players\Test Player\Plugins\vlvis003-uninstall.exe' /S
+run_and_wait "$work/a" 'C:\Players\Test Player\Plugins\vlvis003-uninstall.exe' /S
 check "uninstalls silently (status $status)" test "$status" -eq 0
 check "uninstalling leaves Program Files as it was" test "$(snapshot "$drive/Program Files")" = "$before"
 check "uninstalling leaves the other plug-in and plugin.ini" \
@@ -87,7 +96,7 @@ before=$(snapshot "$drive/Program Files")
 run "$work/b" "$setup" /S
 check "installs without a registered player (status $status)" test "$status" -eq 0
 check "the DLL lands in C:\\Program Files\\Winamp\\Plugins" cmp -s "$drive/Program Files/Winamp/Plugins/vlvis003.dll" "$dll"
-run "$work/b" 'C:\Program Files\Winamp\Plugins\vlvis003-uninstall.exe' /S
+run_and_wait "$work/b" 'C:\Program Files\Winamp\Plugins\vlvis003-uninstall.exe' /S
 check "uninstalling removes the folders it made (status $status)" test "$(snapshot "$drive/Program Files")" = "$before"
 
 [ "$failures" -eq 0 ] || { echo "== what the programs said"; cat "$work/log"; }

@@ -37,6 +37,10 @@ packages="cmake make g++ clang libclang-rt-dev
   qemu-system-x86 busybox-static xz-utils
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   lame flac vorbis-tools pulseaudio pulseaudio-utils"
+# The desktop's sound servers for the live package test and the benchmark:
+# PipeWire with its PulseAudio service, WirePlumber and a D-Bus session bus
+# beside PulseAudio; notify-send and desktop-file-validate for the launcher.
+packages="$packages pipewire-pulse wireplumber pipewire-bin dbus-user-session libnotify-bin desktop-file-utils"
 packages_i386="wine32:i386 gstreamer1.0-plugins-base:i386 gstreamer1.0-plugins-good:i386"
 
 # A name without an architecture means the machine's own (or "all"). dpkg

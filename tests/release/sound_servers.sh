@@ -114,14 +114,18 @@ SESSION
         pactl load-module module-null-sink "sink_name=$sink" "sink_properties=device.description=$sink" >/dev/null ||
             { echo "$sound_kind: could not make the output $sink" >&2; return 1; }
     done
-    pactl set-default-sink speakers
-    # WirePlumber settles the default a moment after it is asked.
+    # WirePlumber keeps the default; until it has started, pipewire-pulse
+    # answers "Not supported", and after, it settles a moment later.
     for _ in $(seq 300); do
         [ "$(sound_default_sink)" = speakers ] && sound_has_source headphones.monitor && break
+        pactl set-default-sink speakers 2>/dev/null
         sleep 0.1
     done
-    [ "$(sound_default_sink)" = speakers ] ||
-        { echo "$sound_kind: speakers did not become the default output ($(sound_default_sink))" >&2; return 1; }
+    if [ "$(sound_default_sink)" != speakers ]; then
+        echo "$sound_kind: speakers did not become the default output within 30 s ($(sound_default_sink))" >&2
+        sound_log >&2
+        return 1
+    fi
 }
 
 sound_default_sink() {

@@ -42,6 +42,9 @@ struct Capture {
     bool codecsStarted = false;  // set by the writer before it signals that it started
     std::atomic<bool> writeFailed{false};
     std::string writeError;  // set by the writer before writeFailed
+    // frames.tsv: each frame's name and when it was drawn, for measuring
+    // from outside how late the sound shows. Written by the vis thread.
+    FILE *frameTimes = nullptr;
 };
 Capture capture;
 
@@ -212,6 +215,14 @@ bool startCapture(const std::string &captureFolder, std::string &error)
     capture.codecsStarted = false;
     capture.writeFailed = false;
     capture.frameWaiting = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    capture.frameTimes = _wfopen(wideText(captureFolder + "\\frames.tsv").c_str(), L"wb");
+    if (!capture.frameTimes) {
+        error = "cannot write frames.tsv in the capture folder '" + captureFolder + "'";
+        if (capture.frameWaiting) CloseHandle(capture.frameWaiting);
+        capture.frameWaiting = nullptr;
+        DeleteCriticalSection(&capture.lock);
+        return false;
+    }
     HANDLE started = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     capture.writer =
         capture.frameWaiting && started ? CreateThread(nullptr, 0, writerMain, started, 0, nullptr) : nullptr;
@@ -232,8 +243,18 @@ bool startCapture(const std::string &captureFolder, std::string &error)
     return true;
 }
 
+// Microseconds since 1970, the clock a Linux program reads too.
+long long unixMicroseconds()
+{
+    FILETIME now;
+    GetSystemTimePreciseAsFileTime(&now);
+    const long long since1601 = static_cast<long long>(now.dwHighDateTime) << 32 | now.dwLowDateTime;
+    return (since1601 - 116444736000000000LL) / 10;
+}
+
 bool captureFrame(HWND window, long long frameNumber, std::string &error)
 {
+    const long long drawnAt = unixMicroseconds();
     if (capture.writeFailed) {
         error = writerError();
         return false;
@@ -271,6 +292,7 @@ bool captureFrame(HWND window, long long frameNumber, std::string &error)
         frameCopied(capture.queue, slot, bytes);
     }
     SetEvent(capture.frameWaiting);
+    std::fprintf(capture.frameTimes, "frame-%06lld.png\t%lld\n", frameNumber, drawnAt);
     return true;
 }
 
@@ -298,10 +320,16 @@ bool stopCapture(std::string &error)
     }
     if (capture.frameWaiting) CloseHandle(capture.frameWaiting);
     capture.frameWaiting = nullptr;
+    const bool timesWritten = !capture.frameTimes || std::fclose(capture.frameTimes) == 0;
+    capture.frameTimes = nullptr;
     for (CapturedFrame &frame : capture.slots) releaseSlot(frame);
     DeleteCriticalSection(&capture.lock);
     if (capture.writeFailed) {
         error = writerError();
+        return false;
+    }
+    if (!timesWritten) {
+        error = "cannot write frames.tsv in the capture folder '" + capture.folder + "'";
         return false;
     }
     return true;

@@ -13,6 +13,9 @@ const char *const hostUsage =
     "  --wav FILE      the same as FILE\n"
     "  --input [NAME]  visualise a recording device instead: the default one, or\n"
     "                  the one whose name contains NAME; nothing is played\n"
+    "  --stdin         visualise the sound on standard input instead: raw 16-bit\n"
+    "                  little-endian stereo at 44.1 kHz; the 16 bytes\n"
+    "                  VLVIS-NEW-STREAM come before each new recording\n"
     "  --list-inputs   list the recording devices and end\n"
     "  --plugin PATH   the plug-in DLL (default: vlvis003.dll beside vishost.exe)\n"
     "  --list          list the plug-in's modules and end\n"
@@ -84,6 +87,8 @@ bool parseCommandLine(int argc, const char *const *argv, HostOptions &options, s
             options.input = true;
             // The name is optional: a following option is not taken for one.
             if (i + 1 < argc && argv[i + 1][0] != '-') options.inputName = argv[++i];
+        } else if (option == "--stdin") {
+            options.input = options.stdinInput = true;
         } else if (option == "--list-inputs") {
             options.listInputs = true;
         } else if (option == "--seconds") {
@@ -115,6 +120,10 @@ bool parseCommandLine(int argc, const char *const *argv, HostOptions &options, s
     }
     if (options.list + options.about + options.listInputs > 1) {
         error = "--list, --about and --list-inputs do not go together";
+        return false;
+    }
+    if (options.stdinInput && !options.inputName.empty()) {
+        error = "--stdin and --input do not go together: the sound comes from one place";
         return false;
     }
     if (options.input && options.steady) {

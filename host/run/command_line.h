@@ -14,6 +14,7 @@ struct HostOptions {
     double seconds = 0.0;         // per module; 0: until the user or the file ends it
     bool input = false;           // visualise a recording device instead of playing
     std::string inputName;        // part of the device's name; empty: the default device
+    bool stdinInput = false;      // live input: the sound comes on standard input
     bool list = false;
     bool listInputs = false;
     bool about = false;

@@ -6,7 +6,10 @@
 #include "run/frame_stats.h"
 #include "run/host_run.h"
 #include "run/reporting.h"
+#include "run/silence_pause.h"
+#include "sound/pipe_framing.h"
 #include "sound/sound_input.h"
+#include "sound/stdin_input.h"
 
 #include <psapi.h>
 
@@ -45,7 +48,7 @@ long long processCpu100ns()
     return fileTime(kernel) + fileTime(user);
 }
 
-enum class RunEnd { frames, timeUp, fileEnded, quitMessage, stopRequested, renderEnded, failed };
+enum class RunEnd { frames, timeUp, fileEnded, inputEnded, quitMessage, stopRequested, renderEnded, failed };
 
 // When the run's first frame came, in microseconds after the process started; -1 before it.
 long long firstFrameMicroseconds = -1;
@@ -77,6 +80,9 @@ struct RunTimes {
     CaptureCounts captureStart = {}, captureEnd = {};
     long long shortFrames = 0, missingSamples = 0;  // the decoder fell behind
     bool firstFrameHere = false;
+    // Whether render is paused for silence, and how often it was left out.
+    SilencePause silence = {0, false};
+    long long skippedRenders = 0, pauses = 0;
 };
 
 // Dispatches every message waiting in this thread's queue. Returns false
@@ -106,6 +112,31 @@ RunEnd waitForFrame(HANDLE timer, RunTimes &times)
         if (woken == WAIT_OBJECT_0) return RunEnd::frames;
         if (woken != WAIT_OBJECT_0 + 1) {
             reportError("the wait for the next frame failed (error " + std::to_string(GetLastError()) + ")");
+            return RunEnd::failed;
+        }
+        if (!dispatchMessages(times)) return RunEnd::quitMessage;
+    }
+}
+
+// While render is paused for silence on live input, nothing happens until
+// the sound comes back: no timer, only the sound, messages and the end of
+// the run wake this thread. Returns how the run goes on: frames when the
+// sound (or the run's end) came, quitMessage or failed as waitForFrame.
+RunEnd waitForSound(HANDLE sound, long long endTicks, RunTimes &times)
+{
+    for (;;) {
+        DWORD timeoutMs = INFINITE;
+        if (endTicks > 0) {
+            const long long left = endTicks - now();
+            if (left <= 0) return RunEnd::frames;
+            timeoutMs = static_cast<DWORD>(microseconds(left) / 1000 + 1);
+        }
+        const long long start = now();
+        const DWORD woken = MsgWaitForMultipleObjectsEx(1, &sound, timeoutMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        times.waitTicks += now() - start;
+        if (woken == WAIT_OBJECT_0 || woken == WAIT_TIMEOUT) return RunEnd::frames;
+        if (woken != WAIT_OBJECT_0 + 1) {
+            reportError("the wait for sound failed (error " + std::to_string(GetLastError()) + ")");
             return RunEnd::failed;
         }
         if (!dispatchMessages(times)) return RunEnd::quitMessage;
@@ -162,6 +193,8 @@ void printStats(int index, const VisModule &module, const RunTimes &times, bool 
         std::printf("  capture: %lld frames queued for writing, %lld dropped because the writer fell behind\n",
                     times.captureEnd.queued - times.captureStart.queued,
                     times.captureEnd.dropped - times.captureStart.dropped);
+    std::printf("  silence: render paused %lld times, %lld frames not rendered\n", times.pauses,
+                times.skippedRenders);
     if (!input)
         std::printf("  sound: %lld frames short of decoded sound (%lld samples), the decoder having fallen behind\n",
                     times.shortFrames, times.missingSamples);
@@ -175,7 +208,10 @@ void printStats(int index, const VisModule &module, const RunTimes &times, bool 
 // The sound the module is told of: the playing file's, or live input's.
 void describeSound(const HostRun &run, VisModule &module)
 {
-    if (run.options.input) {
+    if (run.options.stdinInput) {
+        module.sampleRate = inputRate;
+        module.channelCount = pipeChannels;
+    } else if (run.options.input) {
         module.sampleRate = inputRate;
         module.channelCount = inputBlock().channels;
     } else {
@@ -189,7 +225,7 @@ bool startSound(HostRun &run)
 {
     if (run.options.input) {
         std::string error;
-        if (startInput(error)) return true;
+        if (run.options.stdinInput ? startStdinInput(error) : startInput(error)) return true;
         reportError(error);
         return false;
     }
@@ -208,6 +244,12 @@ LONG frameDelayMs(const VisModule &module)
 RunEnd fillFrame(HostRun &run, VisModule &module, RunTimes &times)
 {
     std::string error;
+    if (run.options.stdinInput) {
+        // The launcher closed the pipe: it is gone, and the run with it.
+        if (stdinEnded()) return RunEnd::inputEnded;
+        module.channelCount = fillFromStdin(module.waveform);
+        return RunEnd::frames;
+    }
     if (run.options.input) {
         // The newest sound recorded: nothing lies ahead of it to look at.
         std::string note;
@@ -293,7 +335,11 @@ RunEnd runFrame(HostRun &run, int index, VisModule &module, HWND &visWindow, lon
     }
 
     const long long renderStart = now();
-    const int result = module.render(&module);
+    const bool wasPaused = times.silence.paused;
+    const bool rendered = renderFrame(times.silence, module.waveform);
+    const int result = rendered ? module.render(&module) : 0;
+    times.skippedRenders += !rendered;
+    times.pauses += !wasPaused && times.silence.paused;
     const long long renderEnd = now();
     times.renderTicks += renderEnd - renderStart;
 
@@ -339,7 +385,19 @@ RunEnd runFrames(HostRun &run, int index, VisModule &module, HANDLE timer, HWND 
         if (run.stopRequested) return RunEnd::stopRequested;
         if (runTicks > 0 && now() - times.startTicks >= runTicks) return RunEnd::timeUp;
         end = runFrame(run, index, module, visWindow, frameNumber, times);
-        if (end == RunEnd::frames) end = waitForFrame(timer, times);
+        if (end != RunEnd::frames) break;
+        if (!(options.stdinInput && times.silence.paused)) {
+            end = waitForFrame(timer, times);
+            continue;
+        }
+        // The frame after the sound comes back is rendered at once, and
+        // the timer starts over from it.
+        CancelWaitableTimer(timer);
+        end = waitForSound(stdinSoundEvent(), runTicks > 0 ? times.startTicks + runTicks : 0, times);
+        if (end == RunEnd::frames && !SetWaitableTimer(timer, &firstDue, delayMs, nullptr, nullptr, FALSE)) {
+            reportError("cannot set the frame timer (error " + std::to_string(GetLastError()) + ")");
+            return RunEnd::failed;
+        }
     }
     return end;
 }
@@ -387,7 +445,8 @@ void runModules(HostRun &run, HANDLE timer)
     for (size_t i = 0; i < run.modules.size(); ++i) {
         const RunEnd end = runModule(run, run.options.modules[i], *run.modules[i], timer, frameNumber, soundStarted);
         if (end == RunEnd::failed) run.exitCode = 1;
-        if (end == RunEnd::stopRequested || end == RunEnd::fileEnded || end == RunEnd::failed || run.stopRequested)
+        if (end == RunEnd::stopRequested || end == RunEnd::fileEnded || end == RunEnd::inputEnded ||
+            end == RunEnd::failed || run.stopRequested)
             break;
     }
 }

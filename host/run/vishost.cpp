@@ -6,6 +6,7 @@
 #include "run/host_run.h"
 #include "run/reporting.h"
 #include "sound/sound_input.h"
+#include "sound/stdin_input.h"
 #include "text/wide_text.h"
 
 namespace {
@@ -177,6 +178,7 @@ int runModules(HostRun &run)
     const bool pumped = pumpUntilEnded(run, thread);
     CloseHandle(thread);
     closeInput();
+    stopStdinInput();
     return pumped ? run.exitCode : exitFailure;
 }
 
@@ -246,7 +248,9 @@ int hostMain(int argc, const char *const *argv)
             reportError(error);
             return exitFailure;
         }
-        if (run.options.input) {
+        if (run.options.stdinInput) {
+            // Read from the first frame on: the vis thread starts it.
+        } else if (run.options.input) {
             if (!openInput(run.options.inputName, error)) return endEarly(run, error);
         } else {
             makePlayQueue(run.sound, run.options.soundFiles);

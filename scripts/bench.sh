@@ -9,6 +9,9 @@
 #   scripts/bench.sh [frames per module, default 2000] [pacing seconds, default 30]
 #   scripts/bench.sh --pacing [seconds, default 30]     the pacing benchmark alone
 #   scripts/bench.sh --streaming [seconds, default 30]  the long files alone
+#   scripts/bench.sh --desktop [DEB]    the package's vlvis live on PulseAudio
+#                                       and PipeWire: CPU, latency and its end
+#                                       (as root: it runs as a user of its own)
 # With VISHOST_BEFORE set to a folder holding win64/ and win32/ builds of
 # vishost.exe and vlvis003.dll, the long files are also played by those,
 # for a comparison with an earlier version.
@@ -17,11 +20,14 @@ cd "$(dirname "$0")/.."
 
 pacing_only=
 streaming_only=
+desktop_only=
+desktop_deb=
 frames=2000
 seconds=30
 case ${1:-} in
     --pacing) pacing_only=1; seconds=${2:-30} ;;
     --streaming) streaming_only=1; seconds=${2:-30} ;;
+    --desktop) desktop_only=1; desktop_deb=${2:-} ;;
     *) frames=${1:-2000}; seconds=${2:-30} ;;
 esac
 
@@ -32,13 +38,57 @@ start_private_display
 bench=$PWD/build/bench
 busy=
 media=
+desktop_user=
+desktop_home=
 stop_all() {
     [ -n "$busy" ] && kill "$busy" 2>/dev/null
     [ -n "$media" ] && rm -rf "$media"
+    # Nothing here may fail under set -e: the rest would be left undone.
+    if [ -n "$desktop_user" ]; then
+        runuser -u "$desktop_user" -- env WINEPREFIX="$desktop_home/.local/share/vlvis" /usr/lib/wine/wineserver -k 2>/dev/null || true
+        for _ in $(seq 50); do pgrep -u "$desktop_user" >/dev/null || break; sleep 0.2; done
+        pkill -KILL -u "$desktop_user" 2>/dev/null || true
+        for _ in $(seq 50); do pgrep -u "$desktop_user" >/dev/null || break; sleep 0.2; done
+        userdel "$desktop_user" || echo "could not remove the benchmark's user $desktop_user"
+    fi
+    [ -n "$desktop_home" ] && rm -rf "$desktop_home"
     stop_private_display "$PWD/build/win64/wineprefix" "$bench/wineprefix" "$bench/wineprefix32"
     return 0
 }
 trap stop_all EXIT
+trap 'exit 130' INT TERM
+
+# The package's vlvis live, as the desktop runs it: unpacked (the launcher
+# finds its files beside itself) and run by an ordinary user of its own, so
+# that every process of that user's is the chain's, on each sound server in
+# turn (bench/desktop_sound.sh says what it measures). One Wine prefix.
+desktop() {
+    [ "$(id -u)" -eq 0 ] || { echo "bench.sh --desktop: vlvis runs as a user of its own, whose processes are the ones counted: run it as root" >&2; exit 1; }
+    deb=$desktop_deb
+    if [ -z "$deb" ]; then
+        for deb in dist/vlvis_*_amd64.deb build/win32/tests/release/dist/vlvis_*_amd64.deb; do
+            [ -f "$deb" ] && break
+        done
+    fi
+    [ -f "$deb" ] || { echo "bench.sh --desktop: no package in dist/: run scripts/release.sh, or name one" >&2; exit 1; }
+    desktop_home=$(mktemp -d /tmp/vlvis-bench-desktop.XXXXXX)
+    chmod 755 "$desktop_home"
+    dpkg-deb -x "$deb" "$desktop_home/package"
+    cp bench/desktop_sound.sh tests/release/sound_servers.sh "$desktop_home/"
+    desktop_user=vlvis-bench-$$
+    useradd --home-dir "$desktop_home" --no-create-home --shell /bin/sh --user-group "$desktop_user"
+    chown -R "$desktop_user:$desktop_user" "$desktop_home"
+    echo "== the desktop's sound: $deb of $(date -u -r "$deb" '+%Y-%m-%d %H:%M UTC'), sha256 $(sha256sum "$deb" | cut -c 1-12), this tree at $(git log -1 --format=%h)"
+    for kind in pulseaudio pipewire; do
+        runuser -u "$desktop_user" -- env -i HOME="$desktop_home" PATH=/usr/bin:/bin LANG=C.UTF-8 DISPLAY="$DISPLAY" \
+            sh "$desktop_home/desktop_sound.sh" "$kind" "$desktop_home/package/usr/bin/vlvis" "$desktop_home/$kind" "$xvfb_pid" ||
+            echo "the benchmark on $kind ended early (status $?)"
+    done
+}
+if [ -n "$desktop_only" ]; then
+    desktop
+    exit 0
+fi
 
 cmake --preset win64 >/dev/null
 if [ -z "$pacing_only" ] && [ -z "$streaming_only" ]; then

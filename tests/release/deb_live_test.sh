@@ -35,7 +35,7 @@ if [ "${1:-}" = --run ]; then
     frames=$out/frames
     rm -rf "$frames"
     mkdir -p "$frames"
-    seconds=90
+    seconds=60
     sound_start "$kind" || exit 1
 
     # frames_after MICROSECONDS: the frames rendered after that moment,

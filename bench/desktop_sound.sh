@@ -136,11 +136,12 @@ player=
 wait "$run"
 run=
 
-# frame_times FOLDER: each frame's name, time in microseconds and
-# picture's hash, in order.
+# frame_times FOLDER [mtime]: each frame's name, time in microseconds and
+# picture's hash, in order; the time from frames.tsv, or, where there is
+# none or "mtime" is asked for, the file's modification time.
 frame_times() {
     [ -d "$1" ] || return 0
-    if [ -f "$1/frames.tsv" ]; then
+    if [ -f "$1/frames.tsv" ] && [ "${2:-}" != mtime ]; then
         sort "$1/frames.tsv"
     else
         (cd "$1" && find . -name 'frame-*.png' -printf '%f\t%T@\n' | sort |
@@ -149,9 +150,28 @@ frame_times() {
         printf '%s\t%s\t%s\n' "$name" "$time" "$(sha256sum "$1/$name" | cut -c 1-64)"
     done
 }
-timing() {
-    if [ -f "$1/frames.tsv" ]; then echo "frames timed by frames.tsv"
-    else echo "frames timed by their files' modification times (no frames.tsv)"; fi
+
+# latency ARRIVALS FRAMES HOW: for each burst's arrival, the first frame
+# after it whose picture differs from the one shown at the arrival (the
+# resting picture; before the first frame, the commonest picture).
+latency() {
+    awk -F '\t' -v how="$3" '
+        NR == FNR { arrival[++bursts] = $1; next }
+        { time[++frames] = $2; hash[frames] = $3; seen[$3]++ }
+        END {
+            for (h in seen) if (seen[h] > most) { most = seen[h]; common = h }
+            for (b = 1; b <= bursts; b++) {
+                rest = common
+                for (f = 1; f <= frames && time[f] <= arrival[b]; f++) rest = hash[f]
+                for (; f <= frames; f++) if (hash[f] != rest) break
+                if (f <= frames && time[f] - arrival[b] < 1.5e6) latency[++found] = (time[f] - arrival[b]) / 1000
+            }
+            n = found
+            for (i = 2; i <= n; i++) { v = latency[i]; for (j = i - 1; j >= 1 && latency[j] > v; j--) latency[j + 1] = latency[j]; latency[j + 1] = v }
+            printf "  %s: %d bursts heard at the monitor, %d frames, %d bursts with a frame off rest within 1.5 s\n", how, bursts, frames, n
+            if (n) printf "    median %.0f ms, 90th percentile %.0f ms, least %.0f ms, most %.0f ms\n",
+                latency[int((n + 1) / 2)], latency[int(0.9 * n + 0.99)], latency[1], latency[n]
+        }' "$1" "$2"
 }
 
 echo "-- latency: bursts of 0.3 s after 1.7 s of silence, from the burst's arrival at the monitor to the first frame off rest"
@@ -189,21 +209,15 @@ frame_times "$out/frames" >"$out/frames-hashed.tsv"
 # A burst arrives at the first loud block after a second of quiet ones.
 awk -F '\t' '$2 > 1000 { if ($1 - quiet_since >= 1e6 && quiet_since) print $1; quiet_since = 0; next }
              !quiet_since { quiet_since = $1 }' "$out/monitor.tsv" >"$out/arrivals"
-awk -F '\t' -v timing="$(timing "$out/frames")" '
-    NR == FNR { arrival[++bursts] = $1; next }
-    { time[++frames] = $2; hash[frames] = $3; seen[$3]++ }
-    END {
-        for (h in seen) if (seen[h] > most) { most = seen[h]; rest = h }
-        for (b = 1; b <= bursts; b++) {
-            for (f = 1; f <= frames; f++) if (time[f] > arrival[b] && hash[f] != rest) break
-            if (f <= frames && time[f] - arrival[b] < 1.5e6) latency[++found] = (time[f] - arrival[b]) / 1000
-        }
-        n = found
-        for (i = 2; i <= n; i++) { v = latency[i]; for (j = i - 1; j >= 1 && latency[j] > v; j--) latency[j + 1] = latency[j]; latency[j + 1] = v }
-        printf "  %d bursts heard at the monitor, %d frames (%s), %d bursts with a frame off rest within 1.5 s\n", bursts, frames, timing, n
-        if (n) printf "  latency: median %.0f ms, 90th percentile %.0f ms, least %.0f ms, most %.0f ms\n",
-            latency[int((n + 1) / 2)], latency[int(0.9 * n + 0.99)], latency[1], latency[n]
-    }' "$out/arrivals" "$out/frames-hashed.tsv"
+if [ -f "$out/frames/frames.tsv" ]; then
+    latency "$out/arrivals" "$out/frames-hashed.tsv" "frames timed by frames.tsv"
+    # The same frames timed as those of a player without frames.tsv, to
+    # compare with them.
+    frame_times "$out/frames" mtime >"$out/frames-mtime.tsv"
+    latency "$out/arrivals" "$out/frames-mtime.tsv" "the same frames timed by their files' modification times"
+else
+    latency "$out/arrivals" "$out/frames-hashed.tsv" "frames timed by their files' modification times (no frames.tsv)"
+fi
 
 echo "-- the end: from the last frame to the exit of vlvis, --seconds 5 with a sweep playing"
 load
@@ -222,7 +236,9 @@ for attempt in 1 2 3; do
     player=
     last=$(frame_times "$out/frames" | tail -n 1 | cut -f 2)
     if [ -n "$last" ]; then
-        echo "  run $attempt: $(((ended - last) / 1000)) ms (status $status, $(timing "$out/frames"))"
+        if [ -f "$out/frames/frames.tsv" ]; then timed="the last frame timed by frames.tsv"
+        else timed="the last frame timed by its file's modification time (no frames.tsv)"; fi
+        echo "  run $attempt: $(((ended - last) / 1000)) ms (status $status, $timed)"
     else
         echo "  run $attempt: no frame (status $status): $(tail -n 1 "$out/end.txt")"
     fi

@@ -42,10 +42,12 @@ esac
 FAKE
 # A window manager's EWMH check window, named on the root and by itself,
 # where FAKE_WM=1; one left behind by a window manager that is gone where
-# FAKE_WM=stale; none otherwise.
+# FAKE_WM=stale; a display that does not answer where FAKE_WM=down; none
+# otherwise.
 cat >"$work/x11/xprop" <<'FAKE'
 #!/bin/sh
 case ${FAKE_WM:-}/$1 in
+    down/*) echo "xprop:  unable to open display ':7'" >&2; exit 1 ;;
     1/* | stale/-root) echo "_NET_SUPPORTING_WM_CHECK 0x200006" ;;
     stale/-id) echo "X Error of failed request:  BadWindow (invalid Window parameter)" >&2; exit 1 ;;
     *) echo "_NET_SUPPORTING_WM_CHECK:  no such atom on any window." ;;
@@ -111,6 +113,8 @@ run "$with_x11" "$vlvis" --list-inputs
 check "--list-inputs opens no window: the registry left as it is" sh -c "! grep -q 'ARGS=reg ' '$log'"
 run "$with_x11" FAKE_WM=stale "$vlvis"
 check "a check window whose window manager is gone: no window manager" managed_set N
+run "$with_x11" FAKE_WM=down "$vlvis"
+check "a display that does not answer xprop: the registry left as it is" sh -c "! grep -q 'ARGS=reg ' '$log'"
 run XDG_DATA_HOME= "$vlvis" --list-inputs
 check "without XDG_DATA_HOME the prefix is ~/.local/share/vlvis" called "PREFIX=$work/home/.local/share/vlvis "
 

@@ -27,10 +27,12 @@ done
 # GStreamer's plug-ins decode MP3, FLAC and Ogg Vorbis for the stand-in
 # player under Wine; the encoders and PulseAudio serve its tests. lintian
 # checks the Debian package; procps' pgrep waits for the package test's
-# user's processes to end before the user is removed.
+# user's processes to end before the user is removed; xprop (x11-utils),
+# which the package recommends, tells its launcher whether a window manager
+# runs.
 packages="cmake make g++ clang libclang-rt-dev
   mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
-  wine64 xvfb xauth
+  wine64 xvfb xauth x11-utils
   googletest libbenchmark-dev
   pkg-config libcairo2-dev libfreetype-dev libstb-dev fonts-dejavu-core
   nsis p7zip-full zip unzip file imagemagick shellcheck git lintian procps

@@ -4,7 +4,7 @@
 # can cut it. It builds in a copy of this tree under WORK, so that the
 # source package, the .changes and the rest of dpkg-buildpackage's output
 # land in WORK rather than beside the checkout, and copies the .deb to
-# OUTDIR.
+# OUTDIR. The copy goes when the build succeeded.
 #   build-deb.sh WORK OUTDIR
 # The copy holds the files git tracks (as they are in the working tree), or,
 # outside a checkout, every file but the build's. Every time stamp in the
@@ -36,3 +36,5 @@ if ! (cd "$tree" && "$top/scripts/run-offline.sh" dpkg-buildpackage -us -uc "-j$
     exit 1
 fi
 cp "$work/vlvis_${version}_amd64.deb" "$out/"
+# The copy with its builds has served; the source package stays.
+rm -rf "$tree"

@@ -39,6 +39,10 @@ packages="cmake make g++ clang libclang-rt-dev
   qemu-system-x86 busybox-static xz-utils
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   lame flac vorbis-tools pulseaudio pulseaudio-utils"
+# The Debian package's source package: debhelper builds it, appstreamcli and
+# desktop-file-validate check its metainfo and desktop entry, autopkgtest
+# runs its test.
+packages="$packages debhelper appstream desktop-file-utils autopkgtest"
 packages_i386="wine32:i386 gstreamer1.0-plugins-base:i386 gstreamer1.0-plugins-good:i386"
 
 # A name without an architecture means the machine's own (or "all"). dpkg

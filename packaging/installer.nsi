@@ -1,7 +1,7 @@
 ; The installer a player's user runs: vlvis003.dll into the player's Plugins
 ; folder, the meter face to the one path the plug-in reads it from, and an
 ; uninstaller that takes away exactly that. Made by make-release.sh:
-;   makensis -DVERSION=x.y.z -DDLL=file -DFACE=file -DOUTFILE=file installer.nsi
+;   makensis -DVERSION=x.y.z -DDLL=file -DFACE=file -DLICENSE=file -DOUTFILE=file installer.nsi
 
 !include LogicLib.nsh
 
@@ -42,9 +42,15 @@ VIAddVersionKey ProductName "${PRODUCT}"
 VIAddVersionKey FileDescription "${PRODUCT} ${VERSION} setup"
 VIAddVersionKey FileVersion "${VERSION}"
 VIAddVersionKey ProductVersion "${VERSION}"
-VIAddVersionKey CompanyName "Velmora"
-VIAddVersionKey LegalCopyright "Copyright (C) Velmora"
+VIAddVersionKey CompanyName "The vlvis authors"
+VIAddVersionKey LegalCopyright "Copyright (C) 2026 The vlvis authors, MIT licence"
 
+; The licence comes first; it asks nothing to be accepted, as the MIT
+; licence puts no condition on using the plug-in.
+LicenseText "vlvis003.dll is free software under the MIT licence:" "Next >"
+LicenseData "${LICENSE}"
+LicenseForceSelection off
+Page license
 Page directory "" "" checkPlayerFolder
 Page instfiles
 UninstPage uninstConfirm
@@ -85,7 +91,7 @@ Section
 
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT} (vlvis003.dll)"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "Velmora"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "The vlvis authors"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR\Plugins"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\Plugins\${UNINSTALLER}"'
   WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\Plugins\${UNINSTALLER}" /S'

@@ -1,22 +1,26 @@
 #!/bin/sh
-# Makes the release files from a built 32-bit vlvis003.dll and the 64-bit
-# stand-in player and plug-in: the zip, the installer, the Debian package
-# and their checksums, in OUTDIR.
-#   make-release.sh OUTDIR VERSION DLL FACE VISHOST64 DLL64
+# Makes the release files in OUTDIR: the zip and the installer from a built
+# 32-bit vlvis003.dll, the Debian package from the source package in debian/
+# (build-deb.sh, which builds its own DLLs; the 32-bit one comes out the
+# same as DLL), and their checksums.
+#   make-release.sh OUTDIR VERSION DLL FACE [PACKAGE_WORK]
 # DLL is the build linked for users, without debug information. Called by
-# the build's `release` target, which knows all of these.
+# the build's `release` target, which knows all of these. The source
+# package, the .changes and the rest of dpkg-buildpackage's output stay in
+# PACKAGE_WORK when it is given (the release checks run lintian on them).
 set -eu
-[ $# -eq 6 ] || { echo "usage: $0 OUTDIR VERSION DLL FACE VISHOST64 DLL64" >&2; exit 2; }
-out=$1 version=$2 dll=$3 face=$4 vishost64=$5 dll64=$6
+[ $# -eq 4 ] || [ $# -eq 5 ] || { echo "usage: $0 OUTDIR VERSION DLL FACE [PACKAGE_WORK]" >&2; exit 2; }
+out=$1 version=$2 dll=$3 face=$4 package_work=${5:-}
 here=$(cd "$(dirname "$0")" && pwd)
 
-for file in "$dll" "$face" "$vishost64" "$dll64"; do
+for file in "$dll" "$face"; do
     [ -f "$file" ] || { echo "make-release: $file is missing" >&2; exit 1; }
 done
 
-# Two builds of one commit give the same bytes: every time stamp in the
-# files is the commit's (or SOURCE_DATE_EPOCH's), in UTC, and the modes do
-# not hang on the builder's umask.
+# Two builds of one commit give the same bytes: every time stamp in the zip
+# and the installer is the commit's (or SOURCE_DATE_EPOCH's), in UTC, and
+# the modes do not hang on the builder's umask. The Debian package's are
+# debian/changelog's date, as dpkg-buildpackage sets them.
 top=$(cd "$here/.." && pwd -P)
 if [ -n "${SOURCE_DATE_EPOCH:-}" ]; then
     stamp_from="SOURCE_DATE_EPOCH"
@@ -45,18 +49,21 @@ trap 'rm -rf "$stage"' EXIT
 
 cp "$dll" "$stage/vlvis003.dll"
 cp "$face" "$stage/vl-vu.bmp"
-# CRLF, so that every Windows text viewer shows the lines.
+# CRLF, so that every Windows text viewer shows the lines. The licence
+# goes into the installer, which shows it on its first page.
 sed -e "s/@VERSION@/$version/g" -e 's/$/\r/' "$here/readme.txt" >"$stage/readme.txt"
+mkdir "$stage/licence"
+sed 's/$/\r/' "$here/../LICENSE" >"$stage/licence/LICENSE.txt"
 # The zip keeps these times and modes; the installer keeps the times and
 # gives them to the files it installs.
-chmod 644 "$stage"/*
-touch -d "@$SOURCE_DATE_EPOCH" "$stage"/*
+chmod 644 "$stage"/*.* "$stage/licence/LICENSE.txt"
+touch -d "@$SOURCE_DATE_EPOCH" "$stage"/*.* "$stage/licence/LICENSE.txt"
 
 rm -f "$out/$zip_name" "$out/$setup_name" "$out/$deb_name" "$out/SHA256SUMS"
 (cd "$stage" && zip -q -X -D "$out/$zip_name" vlvis003.dll vl-vu.bmp readme.txt)
 makensis -V2 -WX -NOCD "-DVERSION=$version" "-DDLL=$stage/vlvis003.dll" "-DFACE=$stage/vl-vu.bmp" \
-    "-DOUTFILE=$out/$setup_name" "$here/installer.nsi"
-"$here/make-deb.sh" "$out" "$version" "$vishost64" "$dll64" "$dll" "$face"
+    "-DLICENSE=$stage/licence/LICENSE.txt" "-DOUTFILE=$out/$setup_name" "$here/installer.nsi"
+"$here/build-deb.sh" "${package_work:-$stage/deb}" "$out"
 (cd "$out" && sha256sum "$zip_name" "$setup_name" "$deb_name" >SHA256SUMS)
 
 echo "Release $version in $out, files dated $(date -d "@$SOURCE_DATE_EPOCH" '+%Y-%m-%d %H:%M:%S UTC') from $stamp_from:"

@@ -27,10 +27,12 @@ done
 # GStreamer's plug-ins decode MP3, FLAC and Ogg Vorbis for the stand-in
 # player under Wine; the encoders and PulseAudio serve its tests. lintian
 # checks the Debian package; procps' pgrep waits for the package test's
-# user's processes to end before the user is removed.
+# user's processes to end before the user is removed; xprop (x11-utils),
+# which the package recommends, tells its launcher whether a window manager
+# runs.
 packages="cmake make g++ clang libclang-rt-dev
   mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
-  wine64 xvfb xauth
+  wine64 xvfb xauth x11-utils
   googletest libbenchmark-dev
   pkg-config libcairo2-dev libfreetype-dev libstb-dev fonts-dejavu-core
   nsis p7zip-full zip unzip file imagemagick shellcheck git lintian procps
@@ -39,8 +41,12 @@ packages="cmake make g++ clang libclang-rt-dev
   lame flac vorbis-tools pulseaudio pulseaudio-utils"
 # The desktop's sound servers for the live package test and the benchmark:
 # PipeWire with its PulseAudio service, WirePlumber and a D-Bus session bus
-# beside PulseAudio; notify-send and desktop-file-validate for the launcher.
-packages="$packages pipewire-pulse wireplumber pipewire-bin dbus-user-session libnotify-bin desktop-file-utils"
+# beside PulseAudio; notify-send for the launcher.
+packages="$packages pipewire-pulse wireplumber pipewire-bin dbus-user-session libnotify-bin"
+# The Debian package's source package: debhelper builds it, appstreamcli and
+# desktop-file-validate check its metainfo and desktop entry, autopkgtest
+# runs its test.
+packages="$packages debhelper appstream desktop-file-utils autopkgtest"
 packages_i386="wine32:i386 gstreamer1.0-plugins-base:i386 gstreamer1.0-plugins-good:i386"
 
 # A name without an architecture means the machine's own (or "all"). dpkg

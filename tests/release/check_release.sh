@@ -2,14 +2,19 @@
 # Checks the release files in DIST: what the zip holds, that its DLL is the
 # 32-bit build with its version resource and without debug information,
 # what the installer carries and where it puts it, what the Debian package
-# carries and what lintian says of it, and the checksums.
-#   check_release.sh DIST VERSION FACE
+# carries, what lintian says of it and of its source package, what
+# appstreamcli and desktop-file-validate say of its metainfo and desktop
+# entry, and the checksums.
+#   check_release.sh DIST VERSION FACE SOURCE_PACKAGE
+# SOURCE_PACKAGE is the folder dpkg-buildpackage wrote the source package
+# and the .changes into (make-release.sh's PACKAGE_WORK).
 # The installer is a 32-bit program and cannot run here; 7-Zip lists and
 # unpacks its payload instead.
 set -u
 dist=$1
 version=$2
 face=$3
+source_package=$4
 here=$(cd "$(dirname "$0")" && pwd)
 zip=vlvis003-$version-win32.zip
 setup=vlvis003-$version-setup.exe
@@ -61,7 +66,8 @@ readme=$work/zip/readme.txt
 cr=$(printf '\r')
 check "read-me ends every line with CRLF" sh -c "! grep -qv '$cr\$' '$readme'"
 for text in "$version" 'c:\program files\winamp\vl-vu.bmp' 'CREATEFILE FAILED!!' 'ReadFile FAILED!!' \
-    plugin.ini '[Analog VU meters - Velmora]' '[Z Ovi Zavoz]' 'Screen_x'; do
+    plugin.ini '[Analog VU meters - Velmora]' '[Z Ovi Zavoz]' 'Screen_x' 'The vlvis authors' \
+    'Permission is hereby granted, free of charge'; do
     check "read-me mentions $text" grep -qF -- "$text" "$readme"
 done
 check "read-me has no placeholder left" sh -c "! grep -q '@[A-Z]*@' '$readme'"
@@ -114,6 +120,8 @@ drwxr-xr-x ./usr/share/man/
 drwxr-xr-x ./usr/share/man/man1/
 -rw-r--r-- ./usr/share/man/man1/vlvis-install-plugin.1.gz
 -rw-r--r-- ./usr/share/man/man1/vlvis.1.gz
+drwxr-xr-x ./usr/share/metainfo/
+-rw-r--r-- ./usr/share/metainfo/invalid.vlvis.vlvis.metainfo.xml
 drwxr-xr-x ./usr/share/vlvis/
 -rw-r--r-- ./usr/share/vlvis/vl-vu.bmp
 LIST
@@ -135,9 +143,19 @@ check "package's face is the project's face" cmp -s "$package/share/vlvis/vl-vu.
 for file in "$package/lib/vlvis/win32/vlvis003.dll" "$package/share/vlvis/vl-vu.bmp"; do
     check "vlvis-install-plugin installs ${file#"$work/deb"}" grep -qx "packaged_[a-z]*=${file#"$work/deb"}" "$package/bin/vlvis-install-plugin"
 done
-lintian --fail-on error,warning "$dist/$deb" >"$work/lintian.txt" 2>&1
+check "the .changes lists the package as it is in $dist" \
+    cmp -s "$dist/$deb" "$source_package/$deb"
+lintian --pedantic --fail-on error,warning "$source_package/vlvis_${version}_amd64.changes" >"$work/lintian.txt" 2>&1
 status=$?
 grep -v '^running with root privileges' "$work/lintian.txt" | sed 's/^/  lintian: /'
-check "lintian finds no error and no warning (status $status)" test "$status" -eq 0
+check "lintian finds no error and no warning in the source package and the package (status $status)" test "$status" -eq 0
+metainfo=$work/deb/usr/share/metainfo/invalid.vlvis.vlvis.metainfo.xml
+appstreamcli validate --no-net --pedantic "$metainfo" >"$work/appstream.txt" 2>&1
+status=$?
+sed 's/^/  appstreamcli: /' "$work/appstream.txt"
+check "appstreamcli finds no error and no warning in the metainfo (status $status)" \
+    sh -c "[ $status -eq 0 ] && ! grep -q '^[EW]:' '$work/appstream.txt'"
+check "desktop-file-validate finds nothing in the desktop entry" \
+    sh -c "out=\$(desktop-file-validate '$work/deb/usr/share/applications/vlvis.desktop' 2>&1) && [ -z \"\$out\" ] || { echo \"\$out\"; false; }"
 
 [ "$failures" -eq 0 ]

@@ -10,7 +10,7 @@ deb=$1
 version=$2
 work=$3
 rm -rf "$work"
-mkdir -p "$work/tree" "$work/wine" "$work/pulse" "$work/bare" "$work/home" "$work/music"
+mkdir -p "$work/tree" "$work/wine" "$work/pulse" "$work/x11" "$work/bare" "$work/home" "$work/music"
 work=$(cd "$work" && pwd)
 dpkg-deb -x "$deb" "$work/tree"
 vlvis=$work/tree/usr/bin/vlvis
@@ -40,7 +40,20 @@ case $* in
           printf '1\tmic\tmodule-null-source.c\ts16le 2ch 44100Hz\tIDLE\n' ;;
 esac
 FAKE
-chmod +x "$work/wine/wine64" "$work/pulse/pactl"
+# A window manager's EWMH check window, named on the root and by itself,
+# where FAKE_WM=1; one left behind by a window manager that is gone where
+# FAKE_WM=stale; a display that does not answer where FAKE_WM=down; none
+# otherwise.
+cat >"$work/x11/xprop" <<'FAKE'
+#!/bin/sh
+case ${FAKE_WM:-}/$1 in
+    down/*) echo "xprop:  unable to open display ':7'" >&2; exit 1 ;;
+    1/* | stale/-root) echo "_NET_SUPPORTING_WM_CHECK 0x200006" ;;
+    stale/-id) echo "X Error of failed request:  BadWindow (invalid Window parameter)" >&2; exit 1 ;;
+    *) echo "_NET_SUPPORTING_WM_CHECK:  no such atom on any window." ;;
+esac
+FAKE
+chmod +x "$work/wine/wine64" "$work/pulse/pactl" "$work/x11/xprop"
 : >"$work/music/a song.ogg"
 
 # shellcheck source=tests/checks.sh
@@ -81,6 +94,27 @@ run "$vlvis"
 check "second run: no wineboot, no message (status $status)" \
     sh -c "[ $status -eq 0 ] && ! grep -q wineboot '$log' && [ ! -s '$work/err' ] && grep -q vishost '$log'"
 check "\$HOME/.wine untouched" test ! -e "$work/home/.wine"
+check "without xprop the windows are left to the window manager, as Wine has them" sh -c "! grep -q 'ARGS=reg ' '$log'"
+
+# Where no window manager runs, Wine places its windows itself; the
+# registry is written only when that changes.
+managed_set() { called "ARGS=reg add HKCU\\Software\\Wine\\X11 Driver /v Managed /d $1 /f"; }
+with_x11="PATH=$work/wine:$work/pulse:$work/x11:$work/bare"
+run "$with_x11" "$vlvis"
+check "no window manager: Wine's windows made unmanaged, then the player run (status $status)" \
+    sh -c "[ $status -eq 0 ] && grep -n 'ARGS=reg add ' '$log' | grep -q '^1:.*Managed /d N /f' && grep -q vishost '$log'"
+run "$with_x11" "$vlvis"
+check "no window manager again: the registry left as it is" sh -c "! grep -q 'ARGS=reg ' '$log'"
+run "$with_x11" FAKE_WM=1 "$vlvis"
+check "a window manager: the windows are its own again" managed_set Y
+run "$with_x11" FAKE_WM=1 "$vlvis"
+check "a window manager again: the registry left as it is" sh -c "! grep -q 'ARGS=reg ' '$log'"
+run "$with_x11" "$vlvis" --list-inputs
+check "--list-inputs opens no window: the registry left as it is" sh -c "! grep -q 'ARGS=reg ' '$log'"
+run "$with_x11" FAKE_WM=stale "$vlvis"
+check "a check window whose window manager is gone: no window manager" managed_set N
+run "$with_x11" FAKE_WM=down "$vlvis"
+check "a display that does not answer xprop: the registry left as it is" sh -c "! grep -q 'ARGS=reg ' '$log'"
 run XDG_DATA_HOME= "$vlvis" --list-inputs
 check "without XDG_DATA_HOME the prefix is ~/.local/share/vlvis" called "PREFIX=$work/home/.local/share/vlvis "
 

@@ -17,7 +17,14 @@ namespace {
 struct NeedleRun {
     HostResult result;
     std::vector<NeedleAngles> needles;  // of every frame up to the first missing one
+    long long msAfterLastFrame = -1;    // from the last frame's file to the host's end
 };
+
+// The host ends with its last frame: its sound device or recording, its
+// decoders and its capture close within a tenth of a second. 3 s is far
+// above that, and below the 4 s two windows' closing took where Wine
+// waited for a window manager.
+constexpr DWORD endAfterLastFrameMs = 3000;
 
 NeedleRun runMeters(const std::string &name, const std::string &arguments)
 {
@@ -30,6 +37,9 @@ NeedleRun runMeters(const std::string &name, const std::string &arguments)
     Picture picture;
     for (int n = 0; readPng(framePath(player.folder + "frames\\", n), picture); ++n)
         run.needles.push_back(needleAngles(picture));
+    if (!run.needles.empty())
+        run.msAfterLastFrame =
+            msFromWriteToEnd(framePath(player.folder + "frames\\", int(run.needles.size()) - 1), run.result);
     return run;
 }
 
@@ -110,6 +120,9 @@ TEST(HostOnRealFiles, LongFilePlaysInBoundedMemory)
     const double peakMegabytes = statsFigure(run.result.out, "peak memory (working set)");
     EXPECT_GT(peakMegabytes, 0) << run.result.out;
     EXPECT_LT(peakMegabytes, 200) << run.result.out;
+    EXPECT_LE(run.msAfterLastFrame, static_cast<long long>(stretched(endAfterLastFrameMs)))
+        << "a file played on the sound device";
+    std::printf("long.mp3: the host ended %lld ms after its last frame\n", run.msAfterLastFrame);
 }
 
 TEST(HostOnRealFiles, FileThatIsNotSoundIsAOneLineError)
@@ -142,6 +155,8 @@ TEST(HostLiveInput, NeedlesRiseWithTheToneAndRestAfterIt)
     }
     EXPECT_TRUE(risen);
     EXPECT_GE(restingAfterRise, 3);
+    EXPECT_LE(run.msAfterLastFrame, static_cast<long long>(stretched(endAfterLastFrameMs))) << "live input";
+    std::printf("live input: the host ended %lld ms after its last frame\n", run.msAfterLastFrame);
 }
 
 }  // namespace

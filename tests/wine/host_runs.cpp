@@ -56,6 +56,7 @@ HostResult runHost(const std::string &folder, const std::string &arguments, cons
         WaitForSingleObject(process.hProcess, 5000);
         result.err = "the host did not end within " + std::to_string(limit / 1000) + " s\n";
     }
+    GetSystemTimeAsFileTime(&result.ended);
     GetExitCodeProcess(process.hProcess, &result.exitCode);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
@@ -96,6 +97,16 @@ double statsFigure(const std::string &out, const std::string &key)
 {
     const size_t at = out.find(key + " ");
     return at == std::string::npos ? -1 : std::atof(out.c_str() + at + key.size() + 1);
+}
+
+long long msFromWriteToEnd(const std::string &path, const HostResult &result)
+{
+    WIN32_FILE_ATTRIBUTE_DATA file;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &file)) return 1LL << 40;
+    const auto ticks = [](const FILETIME &time) {
+        return static_cast<long long>(time.dwHighDateTime) << 32 | time.dwLowDateTime;
+    };
+    return (ticks(result.ended) - ticks(file.ftLastWriteTime)) / 10000;
 }
 
 std::string quoted(const std::string &text)

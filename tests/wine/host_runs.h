@@ -14,6 +14,7 @@
 struct HostResult {
     DWORD exitCode = 0xFFFFFFFF;
     std::string out, err;
+    FILETIME ended = {};  // when the process was seen gone, in system time
 };
 
 std::string quoted(const std::string &text);
@@ -47,6 +48,10 @@ struct StandInPlayer {
 };
 // builtName is the DLL's name in the build folder, copyName the copy's.
 StandInPlayer standInPlayer(const std::string &scratchName, const std::string &builtName, const std::string &copyName);
+
+// Milliseconds from the last write of the file at path to when the host
+// of result was seen gone; a very large number when the file is missing.
+long long msFromWriteToEnd(const std::string &path, const HostResult &result);
 
 // The number after "key " in the host's output, as --stats prints it (a
 // line such as "  peak memory (working set) 44.6 MB"); -1 when missing.

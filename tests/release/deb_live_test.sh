@@ -107,6 +107,9 @@ if [ "${1:-}" = --run ]; then
     fi
     run=
     check "on $kind: each frame's time in frames.tsv" test -s "$frames/frames.tsv"
+    # The user is told of an outage once, however long it lasts.
+    said=$(grep -c 'no sound server answers' "$out/run.txt")
+    check "on $kind: one line about the server's outage ($said)" test "$said" -eq 1
     sed 's/^/  | /' "$out/run.txt"
     exit "$failures"
 fi

@@ -163,14 +163,18 @@ latency() {
             for (b = 1; b <= bursts; b++) {
                 rest = common
                 for (f = 1; f <= frames && time[f] <= arrival[b]; f++) rest = hash[f]
+                if (f <= frames && time[f] - arrival[b] < 1.5e6) any[++anyone] = (time[f] - arrival[b]) / 1000
                 for (; f <= frames; f++) if (hash[f] != rest) break
                 if (f <= frames && time[f] - arrival[b] < 1.5e6) latency[++found] = (time[f] - arrival[b]) / 1000
             }
-            n = found
-            for (i = 2; i <= n; i++) { v = latency[i]; for (j = i - 1; j >= 1 && latency[j] > v; j--) latency[j + 1] = latency[j]; latency[j + 1] = v }
-            printf "  %s: %d bursts heard at the monitor, %d frames, %d bursts with a frame off rest within 1.5 s\n", how, bursts, frames, n
-            if (n) printf "    median %.0f ms, 90th percentile %.0f ms, least %.0f ms, most %.0f ms\n",
-                latency[int((n + 1) / 2)], latency[int(0.9 * n + 0.99)], latency[1], latency[n]
+            printf "  %s: %d bursts heard at the monitor, %d frames, %d bursts with a frame off rest within 1.5 s\n", how, bursts, frames, found
+            if (found) report("the first frame off rest", latency, found)
+            if (anyone) report("the first frame of any picture, for comparison", any, anyone)
+        }
+        function report(what, values, n,    i, j, v) {
+            for (i = 2; i <= n; i++) { v = values[i]; for (j = i - 1; j >= 1 && values[j] > v; j--) values[j + 1] = values[j]; values[j + 1] = v }
+            printf "    %s: median %.0f ms, 90th percentile %.0f ms, least %.0f ms, most %.0f ms\n", what,
+                values[int((n + 1) / 2)], values[int(0.9 * n + 0.99)], values[1], values[n]
         }' "$1" "$2"
 }
 

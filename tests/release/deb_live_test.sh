@@ -66,8 +66,10 @@ if [ "${1:-}" = --run ]; then
         done
         sleep 0.5
         pictures=$(pictures_after "$2")
+        failed=$failures
         check "on $kind, $1: the frames move ($(frames_after "$2" | wc -l) frames after it, $pictures different pictures; $tries s of sound played on $(sound_default_sink))" \
             test "$pictures" -ge 3
+        [ "$failures" -eq "$failed" ] || sound_log
         printf '%s\t%s\n' "$1" "$2" >>"$out/events.tsv"
         # The needles back at rest, or near, before the next event.
         sleep 2

@@ -64,12 +64,15 @@ sound_launch() {
     # default chosen before a restart.
     rm -rf "$sound_dir/home/.local/state"
     rm -f "$sound_dir"/*.log "$sound_dir/leader"
+    # No DISPLAY: with none, no session bus is started for the X display
+    # (PulseAudio's D-Bus lookup) and no X client is made (PipeWire's bell).
     if [ "$sound_kind" = pulseaudio ]; then
         # -n: none of the system's configuration, so no module that moves
         # streams or remembers defaults; the socket named as PULSE_SERVER.
-        env HOME="$sound_dir/home" XDG_CONFIG_HOME="$sound_dir/home/.config" \
+        # Told at info level, its log says which signal ended it.
+        env -u DISPLAY HOME="$sound_dir/home" XDG_CONFIG_HOME="$sound_dir/home/.config" \
             setsid -w sh -c "$sound_lead" "$sound_dir" \
-            pulseaudio -n --daemonize=no --exit-idle-time=-1 --enable-memfd=no \
+            pulseaudio -n --daemonize=no --exit-idle-time=-1 --enable-memfd=no --log-level=info \
             -L "module-native-protocol-unix socket=$sound_dir/pulse/native auth-anonymous=1" \
             >"$sound_dir/pulseaudio.log" 2>&1 </dev/null &
         sound_session=$!
@@ -96,7 +99,7 @@ for daemon in $pipewire $wireplumber $pulse; do
 done
 SESSION
         rm -f "$sound_dir/daemons" "$sound_dir/session"
-        env HOME="$sound_dir/home" XDG_CONFIG_HOME="$sound_dir/home/.config" \
+        env -u DISPLAY HOME="$sound_dir/home" XDG_CONFIG_HOME="$sound_dir/home/.config" \
             XDG_STATE_HOME="$sound_dir/home/.local/state" \
             setsid -w sh -c "$sound_lead" "$sound_dir" \
             dbus-run-session -- sh "$sound_dir/session.sh" "$sound_dir" \
@@ -151,7 +154,9 @@ sound_reap() {
         sound_ended "$sound_session" && ! sound_group_alive "$group" && break
         sleep 0.1
     done
-    [ -n "$group" ] && kill -KILL "-$group" 2>/dev/null
+    # Only while the session is running is the group surely still ours:
+    # the numbers of ended processes are given to new ones.
+    sound_ended "$sound_session" || kill -KILL "-$group" 2>/dev/null
     wait "$sound_session" 2>/dev/null
     sound_session=
     return 0
@@ -173,7 +178,9 @@ sound_group_alive() {
 # a crash ends them.
 sound_kill() {
     [ -n "$sound_session" ] || return 0
-    if [ "$sound_kind" = pipewire ]; then
+    if sound_ended "$sound_session"; then
+        :
+    elif [ "$sound_kind" = pipewire ]; then
         # The daemons; the session's shell, then dbus-run-session, follow.
         # shellcheck disable=SC2046 # three process ids
         kill -KILL $(cat "$sound_dir/daemons" 2>/dev/null) 2>/dev/null
@@ -242,7 +249,9 @@ sound_stop() {
     if [ -n "$sound_session" ]; then
         # Asked to end first: PipeWire's session shell passes it on to the
         # daemons, and dbus-run-session ends its bus when that shell ends.
-        if [ "$sound_kind" = pipewire ]; then
+        if sound_ended "$sound_session"; then
+            :
+        elif [ "$sound_kind" = pipewire ]; then
             kill -TERM "$(cat "$sound_dir/session" 2>/dev/null)" 2>/dev/null
         else
             kill -TERM "$(cat "$sound_dir/leader" 2>/dev/null)" 2>/dev/null

@@ -50,6 +50,7 @@ case $* in
     'list short sources')
           [ "${FAKE_PULSE:-}" = no-monitor ] || printf '0\tspeakers.monitor\tmodule-null-sink.c\ts16le 2ch 44100Hz\tIDLE\n'
           printf '1\tmic\tmodule-null-source.c\ts16le 2ch 44100Hz\tIDLE\n' ;;
+    'list short sinks') printf '0\tspeakers\tmodule-null-sink.c\ts16le 2ch 44100Hz\t%s\n' "${FAKE_SINK_STATE:-RUNNING}" ;;
     # Until the launcher ends it, which it must.
     subscribe) echo "subscribe PID=$$" >>"$FAKE_LOG"; exec sleep 60 ;;
 esac
@@ -138,6 +139,9 @@ check "first run: the default output's monitor recorded, 16-bit stereo at 44.1 k
     grep -qE "^parec PID=[0-9]+ ARGS=--raw --format=s16le --rate=44100 --channels=2 --latency-msec=10 --device=speakers.monitor " "$log"
 check "first run: the player reads the mark of a new recording first" called "player read VLVIS-NEW-STREAM"
 check "first run: the recorder and the server's events end with the player" none_left
+run FAKE_SINK_STATE=IDLE FAKE_PLAYER_SECONDS=1.2 "$vlvis"
+check "nothing plays: nothing recorded, nothing said, the player run (status $status)" \
+    sh -c "[ $status -eq 0 ] && ! grep -q '^parec ' '$log' && grep -q '^subscribe ' '$log' && [ ! -s '$work/err' ] && grep -q vishost '$log'"
 for file in lib/vlvis/vishost.exe lib/vlvis/vlvis003.dll share/vlvis/vl-vu.bmp; do
     case $file in */vl-vu.bmp) link="$prefix/drive_c/Program Files/Winamp/vl-vu.bmp" ;;
                   *) link="$prefix/drive_c/Program Files/vlvis/${file##*/}" ;; esac

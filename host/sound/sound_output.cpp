@@ -50,12 +50,14 @@ long long framesPlayed(OutputState &output, const OutputDevice &device, int fram
             const long long before = output.counted;
             output.counted += static_cast<std::uint32_t>(count.value - static_cast<std::uint32_t>(output.counted));
             output.played = count.inBytes ? output.counted / frameBytes : output.counted;
-            if (output.counted != before || output.countMovedAt < 0) output.countMovedAt = clockFrames;
+            // Having played all it was given, it waits for the decoder: its
+            // count stands still for a reason.
+            if (output.counted != before || output.played >= output.framesGiven || output.stillSince < 0)
+                output.stillSince = clockFrames;
         }
         // A device whose server has gone neither refuses sound nor says so:
         // its count stops, and what it was given never comes back done.
-        // Having played all it was given, it waits for the decoder instead.
-        const bool standsStill = output.played < output.framesGiven && clockFrames - output.countMovedAt >= stillFrames;
+        const bool standsStill = clockFrames - output.stillSince >= stillFrames;
         if (counts && !standsStill && !output.lost) return output.played;
         output.lost = true;
         output.clockTookOverAt = clockFrames;

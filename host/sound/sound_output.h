@@ -35,7 +35,7 @@ struct OutputState {
     bool lossSaid = false;
     long long counted = 0;      // the device's count, carried past its 32 bits
     long long played = 0;       // frames, as the device last said
-    long long countMovedAt = -1;  // the clock, in frames, when its count last moved
+    long long stillSince = -1;  // the clock, in frames, since when its count stands still with sound in hand
     long long clockTookOverAt = -1;
 };
 

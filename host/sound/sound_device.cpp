@@ -135,5 +135,6 @@ std::string deviceLossNote(SoundStream &stream)
 {
     HeldLock held(stream.deviceLock);
     if (!stream.device || !lossToSay(stream.output)) return std::string();
-    return "the sound device stopped playing " + quotedName(stream) + " part way through: the clock paces the rest, unheard";
+    return "the sound device stopped playing " + quotedName(stream) +
+           " part way through: the clock paces the rest, unheard";
 }

@@ -274,6 +274,7 @@ RunEnd fillFrame(HostRun &run, VisModule &module, RunTimes &times)
         position = playPosition(*run.sound.playing);
         break;
     case QueueStep::same:
+        reportQueued(run.sound);
         break;
     }
     SoundStream &stream = *run.sound.playing;

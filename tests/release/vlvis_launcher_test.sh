@@ -135,8 +135,8 @@ check "first run: wineboot in that prefix, without menu entries, Mono or Gecko" 
     grep -qE "^wine PREFIX=$prefix .* OVERRIDES=winemenubuilder.exe=d;winedbg.exe=d;mscoree=;mshtml=(;winealsa.drv=d)? ARGS=wineboot --init\$" "$log"
 check "first run: the VU meters on sound from standard input" \
     grep -qE "PULSE_SOURCE= .* ARGS=C:.Program Files.vlvis.vishost.exe --module 0 --stdin\$" "$log"
-check "first run: the default output's monitor recorded, 16-bit stereo at 44.1 kHz in 10 ms pieces" \
-    grep -qE "^parec PID=[0-9]+ ARGS=--raw --format=s16le --rate=44100 --channels=2 --latency-msec=10 --device=speakers.monitor " "$log"
+check "first run: the default output's monitor recorded, 16-bit stereo at 44.1 kHz in 25 ms pieces" \
+    grep -qE "^parec PID=[0-9]+ ARGS=--raw --format=s16le --rate=44100 --channels=2 --latency-msec=25 --device=speakers.monitor " "$log"
 check "first run: the player reads the mark of a new recording first" called "player read VLVIS-NEW-STREAM"
 check "first run: the recorder and the server's events end with the player" none_left
 run FAKE_SINK_STATE=IDLE FAKE_PLAYER_SECONDS=1.2 "$vlvis"

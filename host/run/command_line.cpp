@@ -29,6 +29,9 @@ const char *const hostUsage =
     "  --steady        play nothing; each frame moves the sound on by the\n"
     "                  module's delay, however long the frame took, so that\n"
     "                  a capture shows the same frames on any machine\n"
+    "  --render-silence  render every frame, also once a long silence has\n"
+    "                  settled (render is then paused until sound comes back);\n"
+    "                  the frames are the same either way\n"
     "Esc, closing the host window or Ctrl+C ends the run.\n";
 
 namespace {
@@ -107,6 +110,8 @@ bool parseCommandLine(int argc, const char *const *argv, HostOptions &options, s
             options.stats = true;
         } else if (option == "--mute") {
             options.mute = true;
+        } else if (option == "--render-silence") {
+            options.renderSilence = true;
         } else if (option == "--steady") {
             options.steady = options.mute = true;
         } else if (option == "--help" || option == "-h" || option == "/?") {

@@ -21,6 +21,7 @@ struct HostOptions {
     bool stats = false;
     bool mute = false;    // pace by the clock even when a sound device exists
     bool steady = false;  // each frame moves the sound on by the module's delay; implies mute
+    bool renderSilence = false;  // render every frame, even when silence has paused render
     bool help = false;
 };
 

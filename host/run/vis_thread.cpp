@@ -274,6 +274,7 @@ RunEnd fillFrame(HostRun &run, VisModule &module, RunTimes &times)
         position = playPosition(*run.sound.playing);
         break;
     case QueueStep::same:
+        reportQueued(run.sound);
         break;
     }
     SoundStream &stream = *run.sound.playing;
@@ -336,7 +337,7 @@ RunEnd runFrame(HostRun &run, int index, VisModule &module, HWND &visWindow, lon
 
     const long long renderStart = now();
     const bool wasPaused = times.silence.paused;
-    const bool rendered = renderFrame(times.silence, module.waveform);
+    const bool rendered = run.options.renderSilence || renderFrame(times.silence, module.waveform);
     const int result = rendered ? module.render(&module) : 0;
     times.skippedRenders += !rendered;
     times.pauses += !wasPaused && times.silence.paused;

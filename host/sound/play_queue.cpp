@@ -134,6 +134,8 @@ void startPlaying(PlayQueue &queue)
 
 QueueStep stepQueue(PlayQueue &queue, long long position)
 {
+    const std::string lost = deviceLossNote(*queue.playing);
+    if (!lost.empty()) queue.notes.push_back(lost);
     if (!queue.upcoming && decoderFinished(*queue.playing)) queue.upcoming = startNext(queue);
     if (!playedToEnd(*queue.playing, position)) return QueueStep::same;
     leave(queue);

@@ -40,7 +40,8 @@ void startPlaying(PlayQueue &queue);
 // Between frames, at the playing entry's play position: starts the next
 // entry's decoder once the playing one's has finished, and moves on to it,
 // started playing, once the playing one has played. Entries that cannot be
-// played are named in errors and skipped.
+// played are named in errors and skipped; a sound device lost part way
+// through is named once in notes.
 enum class QueueStep { same, moved, ended };
 QueueStep stepQueue(PlayQueue &queue, long long position);
 

@@ -1,6 +1,6 @@
 // The sound device and the play position: the waveOut side of the
 // device's seam (sound_output), and the clocks that pace the sound when no
-// device takes it.
+// device takes it or the device is lost.
 #include "sound/sound_device.h"
 
 #include "owners/locks.h"
@@ -65,10 +65,7 @@ OutputDevice waveOutOf(SoundStream &stream)
 // device's lock held.
 void giveChunksToDevice(SoundStream &stream)
 {
-    if (!stream.device || giveChunks(stream.output, stream.ring, waveOutOf(stream))) return;
-    // The device stops with what it has; the clock takes over from the start of playback.
-    stream.note += (stream.note.empty() ? "" : "; ") + std::string("the sound device stopped taking ") +
-                   "sound part way through " + quotedName(stream) + ": the clock paced the rest";
+    if (stream.device) giveChunks(stream.output, stream.ring, waveOutOf(stream));
 }
 
 bool slotFreeOfDevice(SoundStream &stream, long long chunk)
@@ -123,13 +120,21 @@ void advanceSteadyClock(SoundStream &stream, int milliseconds)
 long long playPosition(SoundStream &stream)
 {
     if (stream.clock == PlayClock::steady) return framesInTicks(stream.steadyMilliseconds, 1000, stream.sampleRate);
-    {
-        HeldLock held(stream.deviceLock);
-        const long long played =
-            stream.device ? framesPlayed(stream.output, waveOutOf(stream), frameBytes(stream)) : -1;
-        if (played >= 0) return played;
-    }
     LARGE_INTEGER now;
     QueryPerformanceCounter(&now);
-    return framesInTicks(now.QuadPart - stream.clockStart.QuadPart, stream.clockFrequency.QuadPart, stream.sampleRate);
+    const long long clockFrames =
+        framesInTicks(now.QuadPart - stream.clockStart.QuadPart, stream.clockFrequency.QuadPart, stream.sampleRate);
+    HeldLock held(stream.deviceLock);
+    if (!stream.device) return clockFrames;
+    // A second: far longer than a working device's count stands still
+    // while it plays, short enough that the picture's pause is brief.
+    return framesPlayed(stream.output, waveOutOf(stream), frameBytes(stream), clockFrames, stream.sampleRate);
+}
+
+std::string deviceLossNote(SoundStream &stream)
+{
+    HeldLock held(stream.deviceLock);
+    if (!stream.device || !lossToSay(stream.output)) return std::string();
+    return "the sound device stopped playing " + quotedName(stream) +
+           " part way through: the clock paces the rest, unheard";
 }

@@ -4,9 +4,8 @@
 
 #include "sound/sound_stream.h"
 
-// Hands the device every chunk filled since the last call; when it refuses
-// one, the clock paces the rest and stream.note says so. Called with the
-// device's lock held.
+// Hands the device every chunk filled since the last call; once it refuses
+// one it gets no more. Called with the device's lock held.
 void giveChunksToDevice(SoundStream &stream);
 
 // Whether the decoder may fill chunk: no device, or it is done with the

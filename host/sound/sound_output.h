@@ -28,8 +28,15 @@ struct OutputDevice {
 
 struct OutputState {
     long long chunksGiven = 0;  // in order
-    bool failed = false;        // it refused a chunk: it gets no more, and the clock paces the rest
+    long long framesGiven = 0;  // in those chunks
+    // It refused a chunk, or stood still with sound in hand: it gets no
+    // more, and the clock carries on from where it had got to.
+    bool lost = false;
+    bool lossSaid = false;
     long long counted = 0;      // the device's count, carried past its 32 bits
+    long long played = 0;       // frames, as the device last said
+    long long stillSince = -1;  // the clock, in frames, since when its count stands still with sound in hand
+    long long clockTookOverAt = -1;
 };
 
 // Hands the device every chunk of ring filled since the last call, the last
@@ -38,10 +45,18 @@ struct OutputState {
 bool giveChunks(OutputState &output, const StreamRing &ring, const OutputDevice &device);
 
 // Whether the decoder may fill chunk: the device is done with the chunk
-// before it in the same slot, or never got it, or has failed.
+// before it in the same slot, or never got it, or is lost.
 bool slotFree(const OutputState &output, const OutputDevice &device, long long chunk);
 
-// The frames the device has played, or -1 when it cannot say (or failed):
-// its count is taken as the step from the last one, and a count in bytes
-// becomes frames only after the step, so neither wraps.
-long long framesPlayed(OutputState &output, const OutputDevice &device, int frameBytes);
+// The frames played at clockFrames (frames the clock has counted since
+// playback started): the device's count while it plays. Its count is taken
+// as the step from the last one, and a count in bytes becomes frames only
+// after the step, so neither wraps. A device that refused a chunk, cannot
+// say its count, or whose count stands still for stillFrames of the clock
+// while it holds sound it has not played, is lost: from then on the clock
+// carries on from the frames it had played.
+long long framesPlayed(OutputState &output, const OutputDevice &device, int frameBytes, long long clockFrames,
+                       long long stillFrames);
+
+// True once, the first time it is asked after the device was lost.
+bool lossToSay(OutputState &output);

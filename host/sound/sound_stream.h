@@ -80,6 +80,10 @@ std::string startPlayback(SoundStream &stream, PlayClock clock);
 // Frames played since the start; keeps counting past the end of the file.
 long long playPosition(SoundStream &stream);
 
+// The note, once, that the sound device was lost part way through and the
+// clock paces the rest; else empty.
+std::string deviceLossNote(SoundStream &stream);
+
 // For PlayClock::steady: a frame moves the position on.
 void advanceSteadyClock(SoundStream &stream, int milliseconds);
 

@@ -1,6 +1,7 @@
 // The stand-in player on real sound, as host_media_test.sh sets it up:
-// files Debian's encoders made from one WAV file, and live input from the
-// script's own sound server. Each case runs the VU meters through
+// files Debian's encoders made from one WAV file, live input from the
+// script's own sound server, and a second server that dies part way
+// through a file. Each case runs the VU meters through
 // vishost.exe and reads the needles in the frames it captured.
 #include "host_runs.h"
 #include "wine_support.h"
@@ -11,6 +12,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 namespace {
 
@@ -157,6 +159,63 @@ TEST(HostLiveInput, NeedlesRiseWithTheToneAndRestAfterIt)
     EXPECT_GE(restingAfterRise, 3);
     EXPECT_LE(run.msAfterLastFrame, static_cast<long long>(stretched(endAfterLastFrameMs))) << "live input";
     std::printf("live input: the host ended %lld ms after its last frame\n", run.msAfterLastFrame);
+}
+
+// The sound server dies a second into a six-second file whose level rises
+// throughout. Wine's device then takes sound still, but plays none and
+// stops counting: the host says so once, and the clock carries the file on
+// to its end, where its loudest sound is.
+TEST(HostSoundDevice, FilePlaysOnWhenTheSoundServerDiesPartWayThrough)
+{
+    ASSERT_NE(std::getenv("PULSE_SERVER"), nullptr) << "host_media_test.sh starts the server to be lost";
+    const NeedleRun steady = runMeters("rising_steady", "--steady " + madeFile("rising.wav"));
+    ASSERT_EQ(steady.result.exitCode, 0u) << steady.result.out << steady.result.err;
+
+    PlacedFace face(readFile(exeFolder() + "vl-vu.bmp"));
+    const StandInPlayer player = standInPlayer("host_media_lost", "vlvis003.dll", "vlvis003.dll");
+    const std::string frames = player.folder + "frames\\";
+    bool framesBeforeLoss = false;
+    const HostResult result =
+        player.run("--stats --capture " + quoted(player.folder + "frames") + " " + madeFile("rising.wav"),
+                   [&](DWORD) {
+                       // A second of frames: the device has been playing.
+                       const std::string second = framePath(frames, 40);
+                       for (DWORD waited = 0; waited < stretched(30000) && !framesBeforeLoss; waited += 50) {
+                           framesBeforeLoss = GetFileAttributesA(second.c_str()) != INVALID_FILE_ATTRIBUTES;
+                           Sleep(50);
+                       }
+                       const std::string endServer = exeFolder() + "host_media\\end-server";
+                       std::fclose(std::fopen(endServer.c_str(), "w"));
+                   });
+    ASSERT_TRUE(framesBeforeLoss) << result.out << result.err;
+    EXPECT_EQ(result.exitCode, 0u) << result.out << result.err;
+    EXPECT_EQ(result.out.find("no sound device"), std::string::npos) << "it played on the device:\n" << result.out;
+    const std::string note = "the sound device stopped playing";
+    const size_t said = result.out.find(note);
+    EXPECT_NE(said, std::string::npos) << result.out;
+    EXPECT_EQ(result.out.find(note, said + 1), std::string::npos) << "said once:\n" << result.out;
+    EXPECT_TRUE(result.err.empty()) << result.err;
+
+    // The loudest sound is at the end of the file: the needles rise as far
+    // as on the steady run, so the position went on to the end. They never
+    // fall back on the way, as they would were the position to go back: a
+    // second is 5 dB, 14 degrees. The last half second is left out, since
+    // it looks past the end of the sound, at silence.
+    std::vector<double> left;
+    Picture picture;
+    while (readPng(framePath(frames, int(left.size())), picture)) left.push_back(needleAngles(picture).left);
+    double loudest = 0, loudestSteady = 0, largestFall = 0;
+    for (size_t n = 0; n < left.size(); ++n) {
+        loudest = std::max(loudest, left[n]);
+        if (n + 20 < left.size()) largestFall = std::max(largestFall, loudest - left[n]);
+    }
+    for (const NeedleAngles &needles : steady.needles) loudestSteady = std::max(loudestSteady, needles.left);
+    ASSERT_GT(left.size(), 60u) << result.out;
+    EXPECT_NEAR(loudest, loudestSteady, 4) << left.size() << " frames";
+    EXPECT_LT(largestFall, 5) << left.size() << " frames";
+    std::printf("sound server gone a second in: %d frames, the left needle up to %.1f degrees (%.1f on the steady "
+                "run), falling back at most %.1f\n",
+                int(left.size()), loudest, loudestSteady, largestFall);
 }
 
 }  // namespace

@@ -2,12 +2,15 @@
 # The stand-in player on real sound: makes a WAV file, has Debian's encoders
 # turn it into MP3, FLAC and Ogg Vorbis, and starts a PulseAudio server of
 # its own, in a temporary folder, whose null sink plays a tone one second in
-# two; nothing reaches the user's own sound setup. Then it runs the test
-# program, which runs vishost.exe on them.
+# two, and a second one that it kills when the test program asks, to take
+# the sound device away part way through a file; nothing reaches the user's
+# own sound setup. Then it runs the test program, which runs vishost.exe on
+# them.
 #   host_media_test.sh RUNNER... TEST_PROGRAM
 # RUNNER is how this build runs a Windows program (cmake/wine-run.sh
 # [--win32] PREFIX). A program run in the qemu guest cannot reach the
-# server, so there the live input is left out, and the output says so.
+# servers, so there the live input and the lost sound device are left out,
+# and the output says so.
 set -eu
 
 [ $# -ge 2 ] || { echo "usage: host_media_test.sh RUNNER... TEST_PROGRAM" >&2; exit 2; }
@@ -59,6 +62,15 @@ perl -e '
     wav6("sweep-6.wav", $surround);
     wav("sweep-float.wav", 3, 4, $floats);
     wav("tone.wav", 1, 2, $tone);
+    # Six seconds of 440 Hz whose level rises from -30 dB to 0 dB on both
+    # channels: the needles show how far into it a frame is.
+    my $rising = "";
+    for my $i (0 .. 6 * 44100 - 1) {
+        my $t = $i / 44100;
+        my $sample = int(0.8 * 32767 * sin(2 * 3.14159265358979 * 440 * $t) * 10 ** ((5 * $t - 30) / 20));
+        $rising .= pack("s<s<", $sample, $sample);
+    }
+    wav("rising.wav", 1, 2, $rising);
 '
 lame --quiet sweep.wav sweep.mp3
 # About half an hour of MP3 without a long encode: frames of an encoding
@@ -79,11 +91,34 @@ cd - >/dev/null
 server=
 player=
 server_dir=
+lost_server=
+lost_watcher=
+lost_dir=
 stop_server() {
-    [ -n "$player" ] && kill "$player" 2>/dev/null
-    [ -n "$server" ] && kill "$server" 2>/dev/null && wait "$server" 2>/dev/null
+    # Either server may be gone already: the lost one is killed by the test.
+    for pid in $player $lost_watcher $server $lost_server; do
+        if kill "$pid" 2>/dev/null; then wait "$pid" 2>/dev/null || :; fi
+    done
     [ -n "$server_dir" ] && rm -rf "$server_dir"
+    [ -n "$lost_dir" ] && rm -rf "$lost_dir"
     return 0
+}
+
+# start_server FOLDER: a PulseAudio server with a null sink, its socket in
+# FOLDER, in the background.
+start_server() {
+    PULSE_RUNTIME_PATH=$1 XDG_RUNTIME_DIR=$1 HOME=$1 PULSE_COOKIE=$1/cookie \
+        pulseaudio -n --daemonize=no --exit-idle-time=-1 --enable-memfd=no \
+        -L "module-native-protocol-unix socket=$1/pulse.sock auth-anonymous=1" \
+        -L "module-null-sink sink_name=vis_sink rate=44100 channels=2" >"$1/log" 2>&1 &
+}
+
+# wait_for_server FOLDER
+wait_for_server() {
+    for _ in $(seq 100); do PULSE_SERVER="unix:$1/pulse.sock" pactl info >/dev/null 2>&1 && return 0; sleep 0.1; done
+    echo "the test's PulseAudio did not start:" >&2
+    cat "$1/log" >&2
+    exit 1
 }
 trap stop_server EXIT
 trap 'exit 130' INT TERM
@@ -91,20 +126,32 @@ trap 'exit 130' INT TERM
 if [ -n "$live" ]; then
     # A socket path must stay short, whatever the build folder's depth.
     server_dir=$(mktemp -d)
+    start_server "$server_dir"
+    server=$!
+    wait_for_server "$server_dir"
     export PULSE_SERVER="unix:$server_dir/pulse.sock" PULSE_COOKIE="$server_dir/cookie"
     export PULSE_RUNTIME_PATH="$server_dir" XDG_RUNTIME_DIR="$server_dir"
-    HOME=$server_dir pulseaudio -n --daemonize=no --exit-idle-time=-1 --enable-memfd=no \
-        -L "module-native-protocol-unix socket=$server_dir/pulse.sock auth-anonymous=1" \
-        -L "module-null-sink sink_name=vis_sink rate=44100 channels=2" >"$server_dir/log" 2>&1 &
-    server=$!
-    for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
-    pactl info >/dev/null 2>&1 || { echo "the test's PulseAudio did not start:" >&2; cat "$server_dir/log" >&2; exit 1; }
     # A client with a short latency keeps the sink's blocks, and so the
     # monitor's, small; the tone goes round until the server ends.
     (while paplay --device=vis_sink --latency-msec=20 "$media/tone.wav" 2>/dev/null; do :; done) &
     player=$!
-    "$@"
+    status=0
+    "$@" --gtest_filter=-HostSoundDevice.* || status=$?
+    # The server to be lost, killed as a crash kills it once the test
+    # program leaves the file end-server: the test program runs again for
+    # it alone, so that nothing else plays there.
+    lost_dir=$(mktemp -d)
+    start_server "$lost_dir"
+    lost_server=$!
+    wait_for_server "$lost_dir"
+    rm -f "$media/end-server"
+    (while [ ! -e "$media/end-server" ]; do sleep 0.05; done; kill -KILL "$lost_server") &
+    lost_watcher=$!
+    PULSE_SERVER="unix:$lost_dir/pulse.sock" PULSE_COOKIE="$lost_dir/cookie" \
+        PULSE_RUNTIME_PATH="$lost_dir" XDG_RUNTIME_DIR="$lost_dir" \
+        "$@" --gtest_filter=HostSoundDevice.* || status=$?
+    exit "$status"
 else
-    echo "host_media_test: live input left out: 32-bit programs run in the qemu guest here, out of the sound server's reach"
-    "$@" --gtest_filter=-HostLiveInput.*
+    echo "host_media_test: live input and the lost sound device left out: 32-bit programs run in the qemu guest here, out of the sound server's reach"
+    "$@" --gtest_filter=-HostLiveInput.*:HostSoundDevice.*
 fi

@@ -612,6 +612,48 @@ TEST_F(HostWithPlugin, RunsTheOscilloscopeAfterTheVuMeters)
     EXPECT_NE(settings.find("[Z Ovi Zavoz]"), std::string::npos) << settings;
 }
 
+// A silence long enough to pause render, then a full-scale passage: the
+// needles must rise from where the unpaused silence would have left them,
+// and every frame, paused or not, must be the one rendering throughout
+// gives. The pause is the host's own arithmetic, so one width is enough.
+TEST_F(HostWithPlugin, PausedSilenceLeavesEveryFrameAsItWouldHaveBeen)
+{
+#ifndef _WIN64
+    GTEST_SKIP() << "the 64-bit suite runs this: the pause is the same code on both widths";
+#endif
+    PlacedFace face(readFile(exeFolder() + "vl-vu.bmp"));
+    // 8 kHz: a tone for 0.2 s, silence for 3.6 s (144 frames of 25 ms),
+    // then a full-scale square wave for 0.5 s.
+    const int toneEnd = 1600, silenceEnd = toneEnd + 28800, end = silenceEnd + 4000;
+    writeWav(folder + "pause.wav", 8000, 2, 16, end, [&](int frame, int) -> long {
+        const long high = frame % 16 < 8 ? 0x7FFF0000L : -0x7FFF0000L;
+        return frame < toneEnd ? high / 2 : frame < silenceEnd ? 0 : high;
+    });
+    const std::string wav = quoted(folder + "pause.wav");
+    const HostResult paused = player.run("--module 0 --steady --stats --capture " + quoted(folder + "paused") + " " + wav);
+    ASSERT_EQ(paused.exitCode, 0u) << paused.out << paused.err;
+    const HostResult rendered =
+        player.run("--module 0 --steady --stats --render-silence --capture " + quoted(folder + "rendered") + " " + wav);
+    ASSERT_EQ(rendered.exitCode, 0u) << rendered.out << rendered.err;
+    EXPECT_EQ(statsFigure(paused.out, "silence: render paused"), 1) << paused.out;
+    EXPECT_GE(statsFigure(paused.out, "times,"), 8) << "frames not rendered:\n" << paused.out;
+    EXPECT_EQ(statsFigure(rendered.out, "silence: render paused"), 0) << rendered.out;
+
+    const int count = countFrames(folder + "paused\\");
+    ASSERT_EQ(countFrames(folder + "rendered\\"), count) << "a steady run has the same frames";
+    int moving = 0;
+    Picture previous;
+    for (int n = 0; n < count; ++n) {
+        Picture a, b;
+        ASSERT_TRUE(readPng(framePath(folder + "paused\\", n), a)) << n;
+        ASSERT_TRUE(readPng(framePath(folder + "rendered\\", n), b)) << n;
+        ASSERT_TRUE(a.pixels == b.pixels) << "frame " << n << " of " << count << " differs";
+        moving += n > 0 && !(a.pixels == previous.pixels);
+        previous = a;
+    }
+    EXPECT_GE(moving, 10) << "the needles move in the tone and after the silence";
+}
+
 TEST_F(HostWithPlugin, ListsTheModulesOfTheDllBesideIt)
 {
     const HostResult result = runHost(folder, "--list");

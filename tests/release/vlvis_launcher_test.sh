@@ -20,7 +20,7 @@ vlvis=$work/tree/usr/bin/vlvis
 log=$work/calls
 
 # Only these tools, so that a real pactl or Wine on this machine is not found.
-for tool in sh tr dirname readlink sed grep cut mkdir ln ls cat locale mktemp mkfifo rm sleep head setsid; do
+for tool in sh tr dirname readlink sed grep cut mkdir ln ls cat locale mktemp mkfifo rm sleep head tail setsid awk; do
     ln -s "$(command -v "$tool")" "$work/bare/$tool"
 done
 # Each call one line: the variables the launcher sets, then the arguments.
@@ -33,8 +33,13 @@ case " $* " in
     # The player reads what the launcher records for it, or stays a while.
     *" --stdin "*) if [ -n "${FAKE_PLAYER_SECONDS:-}" ]; then
                        sleep "$FAKE_PLAYER_SECONDS"
-                       # Whether a recording is going on as the player ends.
+                       # Whether a recording is going on as the player ends; one
+                       # just stopped may take a moment to be gone.
                        recorder=$(sed -n 's/^parec PID=\([0-9]*\).*/\1/p' "$FAKE_LOG" | tail -n 1)
+                       for _ in 1 2 3 4 5 6 7 8 9 10; do
+                           [ -n "$recorder" ] && kill -0 "$recorder" 2>/dev/null || break
+                           sleep 0.2
+                       done
                        if [ -n "$recorder" ] && kill -0 "$recorder" 2>/dev/null; then echo "player ends recorded" >>"$FAKE_LOG"
                        else echo "player ends unrecorded" >>"$FAKE_LOG"; fi
                    else printf 'player read %s\n' "$(head -c 16)" >>"$FAKE_LOG"

@@ -248,10 +248,9 @@ int hostMain(int argc, const char *const *argv)
             reportError(error);
             return exitFailure;
         }
-        if (run.options.stdinInput) {
-            // Read from the first frame on: the vis thread starts it.
-        } else if (run.options.input) {
-            if (!openInput(run.options.inputName, error)) return endEarly(run, error);
+        // Standard input is read from the first frame on: the vis thread starts it.
+        if (run.options.input) {
+            if (!run.options.stdinInput && !openInput(run.options.inputName, error)) return endEarly(run, error);
         } else {
             makePlayQueue(run.sound, run.options.soundFiles);
             const bool playable = startFirstEntry(run.sound);

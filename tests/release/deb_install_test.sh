@@ -12,21 +12,13 @@
 set -u
 deb=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 dsc=$(cd "$(dirname "$2")" && pwd)/$(basename "$2")
-skip() {
-    echo "skipped: $*"
-    exit 77
-}
-[ "$(id -u)" -eq 0 ] || skip "installing the package into the system takes root (CI runs this test as root)"
-# One such test at a time on a machine: another checkout's would purge ours.
-exec 9>/run/lock/vlvis-package-test.lock
-flock -w 900 9 || { echo "FAIL another package test holds /run/lock/vlvis-package-test.lock"; exit 1; }
+# shellcheck source=tests/checks.sh
+. "$(dirname "$0")/../checks.sh"
+package_test_start "installing the package into the system takes root"
 package_state() { dpkg-query -W -f='${db:Status-Status}' vlvis 2>/dev/null; }
 package_gone() { [ -z "$(package_state)" ] || [ "$(package_state)" = not-installed ]; }
 package_gone ||
     skip "the package vlvis is on this system already ($(package_state)); this test installs and purges it, so it leaves that one alone"
-
-# shellcheck source=tests/checks.sh
-. "$(dirname "$0")/../checks.sh"
 
 work=$(mktemp -d /tmp/vlvis-package-test.XXXXXX)
 installed=

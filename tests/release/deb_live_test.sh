@@ -117,18 +117,10 @@ if [ "${1:-}" = --run ]; then
 fi
 
 deb=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
-skip() {
-    echo "skipped: $*"
-    exit 77
-}
-[ "$(id -u)" -eq 0 ] || skip "the test makes an ordinary user of its own to run vlvis as, which takes root (CI runs this test as root)"
-# One package test at a time on a machine, as the one that installs it.
-exec 9>/run/lock/vlvis-package-test.lock
-flock -w 900 9 || { echo "FAIL another package test holds /run/lock/vlvis-package-test.lock"; exit 1; }
-
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=tests/checks.sh
 . "$here/../checks.sh"
+package_test_start "the test makes an ordinary user of its own to run vlvis as, which takes root"
 # shellcheck source=scripts/xvfb.sh
 . "$here/../../scripts/xvfb.sh"
 

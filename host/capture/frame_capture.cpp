@@ -2,10 +2,8 @@
 
 #include <wincodec.h>
 
-#include <atomic>
 #include <cstdio>
 
-#include "capture/frame_queue.h"
 #include "gdi/device_contexts.h"
 #include "owners/com_owner.h"
 #include "owners/locks.h"
@@ -16,37 +14,6 @@ namespace {
 
 // About two seconds of the largest module's frames, far more of small ones.
 constexpr long long queueByteLimit = 64LL << 20;
-
-// A slot of the queue: a 32-bit top-down section that the window's pixels
-// are copied into without conversion, remade only when the window's size
-// changes. The vis thread fills it; the writer then packs its rows to 24
-// bits in place and encodes them.
-struct CapturedFrame {
-    HDC dc;
-    HBITMAP bitmap, previousBitmap;
-    BYTE *pixels;
-    int width, height;
-    long long number;
-};
-
-// The capture of a run, shared by the vis thread and the writer; the
-// queue's indices under the lock.
-struct Capture {
-    CRITICAL_SECTION lock;
-    FrameQueue queue;
-    CapturedFrame slots[frameQueueSlots];
-    HANDLE writer = nullptr;
-    HANDLE frameWaiting = nullptr;  // set when a frame is queued or the writer is to end
-    bool ending = false;
-    std::string folder;
-    bool codecsStarted = false;  // set by the writer before it signals that it started
-    std::atomic<bool> writeFailed{false};
-    std::string writeError;  // set by the writer before writeFailed
-    // frames.tsv: each frame's name and when it was drawn, for measuring
-    // from outside how late the sound shows. Written by the vis thread.
-    FILE *frameTimes = nullptr;
-};
-Capture capture;
 
 void releaseSlot(CapturedFrame &frame)
 {
@@ -124,7 +91,7 @@ bool writePng(IWICImagingFactory *factory, const wchar_t *path, const CapturedFr
            SUCCEEDED(encoded->Commit()) && SUCCEEDED(encoder->Commit());
 }
 
-bool writeFrame(IWICImagingFactory *factory, CapturedFrame &frame, std::string &error)
+bool writeFrame(const Capture &capture, IWICImagingFactory *factory, CapturedFrame &frame, std::string &error)
 {
     packTo24Bits(frame);
     char name[64];
@@ -138,12 +105,12 @@ bool writeFrame(IWICImagingFactory *factory, CapturedFrame &frame, std::string &
 }
 
 // Why the writer failed, once writeFailed is set.
-std::string writerError()
+std::string writerError(const Capture &capture)
 {
     return capture.writeError.empty() ? "the capture writer ran out of memory" : capture.writeError;
 }
 
-void failWriter(const std::string &error)
+void failWriter(Capture &capture, const std::string &error)
 {
     if (capture.writeFailed) return;
     capture.writeError = error;
@@ -151,7 +118,7 @@ void failWriter(const std::string &error)
 }
 
 // Writes the frames as they come until told to end.
-void writeFrames(IWICImagingFactory *factory)
+void writeFrames(Capture &capture, IWICImagingFactory *factory)
 {
     for (;;) {
         int slot;
@@ -165,23 +132,24 @@ void writeFrames(IWICImagingFactory *factory)
             if (end) return;
             if (WaitForSingleObject(capture.frameWaiting, INFINITE) != WAIT_OBJECT_0) {
                 // The vis learns of it at its next frame; the frames waiting are let go.
-                failWriter("the capture writer's wait failed (error " + std::to_string(GetLastError()) + ")");
+                failWriter(capture, "the capture writer's wait failed (error " + std::to_string(GetLastError()) + ")");
                 return;
             }
             continue;
         }
         // After a failed write the rest are let go: the run is ending.
         std::string error;
-        if (!capture.writeFailed && !writeFrame(factory, capture.slots[slot], error)) failWriter(error);
+        if (!capture.writeFailed && !writeFrame(capture, factory, capture.slots[slot], error)) failWriter(capture, error);
         HeldLock held(capture.lock);
         frameWritten(capture.queue);
     }
 }
 
-// The writer thread: the codecs live on it alone. Signals the event it is
-// given once it knows whether they started.
-DWORD WINAPI writerMain(void *started)
+// The writer thread: the codecs live on it alone. Signals capture.writerStarted
+// once it knows whether they started.
+DWORD WINAPI writerMain(void *parameter)
 {
+    Capture &capture = *static_cast<Capture *>(parameter);
     try {
         const bool com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
         {
@@ -189,14 +157,14 @@ DWORD WINAPI writerMain(void *started)
             capture.codecsStarted =
                 com && SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
                                                   IID_IWICImagingFactory, factory.putVoid()));
-            SetEvent(static_cast<HANDLE>(started));
-            if (capture.codecsStarted) writeFrames(factory.get());
+            SetEvent(capture.writerStarted);
+            if (capture.codecsStarted) writeFrames(capture, factory.get());
         }
         if (com) CoUninitialize();
     } catch (...) {
         const char *what = exceptionText();
         try {
-            failWriter(std::string("the capture writer stopped: ") + what);
+            failWriter(capture, std::string("the capture writer stopped: ") + what);
         } catch (...) {
             capture.writeFailed = true;  // writerError() says what is left to say
         }
@@ -206,7 +174,7 @@ DWORD WINAPI writerMain(void *started)
 
 }  // namespace
 
-bool startCapture(const std::string &captureFolder, std::string &error)
+bool startCapture(Capture &capture, const std::string &captureFolder, std::string &error)
 {
     capture.folder = captureFolder;
     InitializeCriticalSection(&capture.lock);
@@ -224,8 +192,9 @@ bool startCapture(const std::string &captureFolder, std::string &error)
         return false;
     }
     HANDLE started = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    capture.writerStarted = started;
     capture.writer =
-        capture.frameWaiting && started ? CreateThread(nullptr, 0, writerMain, started, 0, nullptr) : nullptr;
+        capture.frameWaiting && started ? CreateThread(nullptr, 0, writerMain, &capture, 0, nullptr) : nullptr;
     bool waited = true;
     if (capture.writer) {
         // Encoding may wait whenever the vis needs the processor.
@@ -233,15 +202,18 @@ bool startCapture(const std::string &captureFolder, std::string &error)
         waited = WaitForSingleObject(started, INFINITE) == WAIT_OBJECT_0;
     }
     if (started) CloseHandle(started);
+    capture.writerStarted = nullptr;
     if (!waited || !capture.codecsStarted) {
         std::string ignored;
-        stopCapture(ignored);
+        stopCapture(capture, ignored);
         error = waited ? "the image codecs (WIC) are not available, so frames cannot be captured"
                        : "the wait for the capture writer to start failed";
         return false;
     }
     return true;
 }
+
+namespace {
 
 // Microseconds since 1970, the clock a Linux program reads too.
 long long unixMicroseconds()
@@ -252,11 +224,13 @@ long long unixMicroseconds()
     return (since1601 - 116444736000000000LL) / 10;
 }
 
-bool captureFrame(HWND window, long long frameNumber, std::string &error)
+}  // namespace
+
+bool captureFrame(Capture &capture, HWND window, long long frameNumber, std::string &error)
 {
     const long long drawnAt = unixMicroseconds();
     if (capture.writeFailed) {
-        error = writerError();
+        error = writerError(capture);
         return false;
     }
     RECT client;
@@ -296,13 +270,13 @@ bool captureFrame(HWND window, long long frameNumber, std::string &error)
     return true;
 }
 
-CaptureCounts captureCounts()
+CaptureCounts captureCounts(Capture &capture)
 {
     HeldLock held(capture.lock);
     return CaptureCounts{capture.queue.queued, capture.queue.dropped};
 }
 
-bool stopCapture(std::string &error)
+bool stopCapture(Capture &capture, std::string &error)
 {
     if (capture.writer) {
         {
@@ -325,7 +299,7 @@ bool stopCapture(std::string &error)
     for (CapturedFrame &frame : capture.slots) releaseSlot(frame);
     DeleteCriticalSection(&capture.lock);
     if (capture.writeFailed) {
-        error = writerError();
+        error = writerError(capture);
         return false;
     }
     if (!timesWritten) {

@@ -7,12 +7,9 @@ namespace {
 
 constexpr int hostWindowWidth = 275;  // the player's main window
 constexpr int hostWindowHeight = 116;
-constexpr int keysShown = 4;
+constexpr char hostWindowClass[] = "VisHostPlayer";
 
-// The last keys the window received, newest first. Used on the main thread only.
-char shownKeys[keysShown][48];
-
-void rememberKey(UINT message, WPARAM key, LPARAM lParam)
+void rememberKey(char (&shownKeys)[keysShown][48], UINT message, WPARAM key, LPARAM lParam)
 {
     for (int i = keysShown - 1; i > 0; --i) std::memcpy(shownKeys[i], shownKeys[i - 1], sizeof shownKeys[i]);
     char name[32];
@@ -21,7 +18,7 @@ void rememberKey(UINT message, WPARAM key, LPARAM lParam)
     std::snprintf(shownKeys[0], sizeof shownKeys[0], "%s %s", name, message == WM_KEYDOWN ? "down" : "up");
 }
 
-void paint(HWND window)
+void paint(HWND window, const char (&shownKeys)[keysShown][48])
 {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window, &paint);
@@ -48,7 +45,7 @@ LRESULT CALLBACK hostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     switch (message) {
     case WM_KEYDOWN:
     case WM_KEYUP:
-        rememberKey(message, wParam, lParam);
+        if (run) rememberKey(run->shownKeys, message, wParam, lParam);
         InvalidateRect(window, nullptr, FALSE);
         if (message == WM_KEYDOWN && wParam == VK_ESCAPE && run) requestStop(*run);
         return 0;
@@ -57,16 +54,14 @@ LRESULT CALLBACK hostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         if (run) requestStop(*run);
         return 0;
     case WM_PAINT:
-        paint(window);
+        if (!run) break;
+        paint(window, run->shownKeys);
         return 0;
     default:
-        return DefWindowProcA(window, message, wParam, lParam);
+        break;
     }
+    return DefWindowProcA(window, message, wParam, lParam);
 }
-
-}  // namespace
-
-namespace {
 
 // The system's own words for an error code, without the line break it ends with.
 std::string systemErrorText(DWORD code)
@@ -88,12 +83,12 @@ HWND createHostWindow(HostRun &run, std::string &error)
     windowClass.lpfnWndProc = hostWindowProc;
     windowClass.hInstance = GetModuleHandleA(nullptr);
     windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    windowClass.lpszClassName = "VisHostPlayer";
+    windowClass.lpszClassName = hostWindowClass;
     if (!RegisterClassA(&windowClass)) {
         error = "cannot create the host window: RegisterClassA failed (" + systemErrorText(GetLastError()) + ")";
         return nullptr;
     }
-    HWND window = CreateWindowExA(0, "VisHostPlayer", "vishost", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU,
+    HWND window = CreateWindowExA(0, hostWindowClass, "vishost", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU,
                                   100, 200, hostWindowWidth, hostWindowHeight, nullptr, nullptr,
                                   GetModuleHandleA(nullptr), nullptr);
     if (!window) {
@@ -114,6 +109,17 @@ HWND createHostWindow(HostRun &run, std::string &error)
     ShowWindow(window, SW_SHOWNOACTIVATE);
     UpdateWindow(window);
     return window;
+}
+
+HostRun *runOfHostWindow()
+{
+    for (HWND window = nullptr; (window = FindWindowExA(nullptr, window, hostWindowClass, nullptr)) != nullptr;) {
+        DWORD process = 0;
+        GetWindowThreadProcessId(window, &process);
+        if (process == GetCurrentProcessId())
+            return reinterpret_cast<HostRun *>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    }
+    return nullptr;
 }
 
 void requestStop(HostRun &run)

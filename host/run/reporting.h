@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "sound/play_queue.h"
+#include "sound/files/play_queue.h"
 
 // One line to stderr, prefixed with the program's name.
 void reportError(const std::string &text);

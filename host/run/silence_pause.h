@@ -8,7 +8,7 @@
 // Platform-free.
 #pragma once
 
-#include "sound/sample_window.h"
+#include "sound/stream/sample_window.h"
 
 // A one-pole smoothing that keeps up to three quarters of its level each
 // frame has settled to the last bit of a double after this many silent

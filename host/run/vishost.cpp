@@ -3,10 +3,10 @@
 // vis thread of their own while the main thread keeps the player's window.
 #include <cstdio>
 
+#include <new>
+
 #include "run/host_run.h"
 #include "run/reporting.h"
-#include "sound/sound_input.h"
-#include "sound/stdin_input.h"
 #include "text/wide_text.h"
 
 namespace {
@@ -165,7 +165,8 @@ int about(HostRun &run)
     return 0;
 }
 
-int runModules(HostRun &run)
+// Runs the modules on a vis thread while this thread keeps the host window.
+int runOnVisThread(HostRun &run)
 {
     DWORD threadId = 0;
     HANDLE thread = CreateThread(nullptr, 0, visThreadMain, &run, CREATE_SUSPENDED, &threadId);
@@ -177,8 +178,8 @@ int runModules(HostRun &run)
     ResumeThread(thread);
     const bool pumped = pumpUntilEnded(run, thread);
     CloseHandle(thread);
-    closeInput();
-    stopStdinInput();
+    closeInput(run.recording);
+    stopStdinInput(run.stdinInput);
     return pumped ? run.exitCode : exitFailure;
 }
 
@@ -187,35 +188,33 @@ int endEarly(HostRun &run, const std::string &error)
 {
     if (!error.empty()) reportError(error);
     stopQueue(run.sound);
-    closeInput();
+    closeInput(run.recording);
     return exitFailure;
 }
 
-// The run, reached by the console's handler as well as by main.
-HostRun hostRun;
-// Set once the run is over and what it writes is written.
-HANDLE runOver = nullptr;
 // After a close, logoff or shutdown event's handler returns, or 5 s after
 // the event on Windows, the system ends the process.
 constexpr DWORD consoleCloseGraceMs = 4500;
 
 // Ctrl+C, Ctrl+Break and the console closing end the run as Esc does:
 // quit is called, the settings and the capture are written. Called on a
-// thread of the system's.
+// thread of the system's. Before the run has a window nothing has started
+// that needs ending, and the system's own handler ends the process.
 BOOL WINAPI consoleEvent(DWORD event)
 {
+    HostRun *run = runOfHostWindow();
+    if (!run) return FALSE;
     const bool interrupt = event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT;
     std::fputs(interrupt ? "vishost: interrupted: the run ends\n" : "vishost: the console is closing: the run ends\n",
                stdout);
     std::fflush(stdout);
-    requestStop(hostRun);
-    if (!interrupt) WaitForSingleObject(runOver, consoleCloseGraceMs);
+    requestStop(*run);
+    if (!interrupt) WaitForSingleObject(run->runOver, consoleCloseGraceMs);
     return TRUE;
 }
 
-int hostMain(int argc, const char *const *argv)
+int hostMain(HostRun &run, int argc, const char *const *argv)
 {
-    HostRun &run = hostRun;
     std::string error;
     if (!parseCommandLine(argc, argv, run.options, error)) {
         reportError(error);
@@ -242,15 +241,16 @@ int hostMain(int argc, const char *const *argv)
     }
     if (!run.options.about) {
         // An About box has nothing to save: there the default ends the process.
-        runOver = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-        if (runOver) SetConsoleCtrlHandler(consoleEvent, TRUE);
+        run.runOver = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        if (run.runOver) SetConsoleCtrlHandler(consoleEvent, TRUE);
         if (!run.options.captureFolder.empty() && !prepareCaptureFolder(run.options.captureFolder, error)) {
             reportError(error);
             return exitFailure;
         }
         // Standard input is read from the first frame on: the vis thread starts it.
         if (run.options.input) {
-            if (!run.options.stdinInput && !openInput(run.options.inputName, error)) return endEarly(run, error);
+            if (!run.options.stdinInput && !openInput(run.recording, run.options.inputName, error))
+                return endEarly(run, error);
         } else {
             makePlayQueue(run.sound, run.options.soundFiles);
             const bool playable = startFirstEntry(run.sound);
@@ -261,7 +261,7 @@ int hostMain(int argc, const char *const *argv)
     std::string windowError;
     run.hostWindow = createHostWindow(run, windowError);
     if (!run.hostWindow) return endEarly(run, windowError);
-    const int status = run.options.about ? about(run) : runModules(run);
+    const int status = run.options.about ? about(run) : runOnVisThread(run);
     if (run.hostWindow) DestroyWindow(run.hostWindow);
     // The plug-in stays loaded until the process ends, as in the player while it runs.
     return status;
@@ -283,8 +283,16 @@ extern "C" int wmain(int argc, wchar_t **wideArgv)
         for (int i = 0; i < argc; ++i) arguments.push_back(utf8Text(wideArgv[i]));
         std::vector<const char *> argv;
         for (const std::string &argument : arguments) argv.push_back(argument.c_str());
-        const int status = hostMain(argc, argv.data());
-        if (runOver) SetEvent(runOver);
+        // Never freed: the standard input's reader may be blocked in a read
+        // that only the process's end interrupts, and the console's handler
+        // may still hold the run.
+        HostRun *run = new (std::nothrow) HostRun;
+        if (!run) {
+            reportError("no memory to start");
+            return exitFailure;
+        }
+        const int status = hostMain(*run, argc, argv.data());
+        if (run->runOver) SetEvent(run->runOver);
         return status;
     } catch (...) {
         reportException("the host");

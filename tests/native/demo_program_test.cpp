@@ -1,6 +1,6 @@
 // The built-in program: each passage must show the vis what its name says,
 // measured on the top bytes the vis gets.
-#include "sound/demo_program.h"
+#include "sound/files/demo_program.h"
 
 #include <gtest/gtest.h>
 

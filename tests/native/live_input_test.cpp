@@ -1,6 +1,6 @@
 // Live input: the vis gets the newest recorded frames in order however the
 // buffers fall across the ring's end, and a device is picked by its name.
-#include "sound/live_input.h"
+#include "sound/live/live_input.h"
 
 #include "numbered_frames.h"
 

@@ -1,7 +1,7 @@
 // Sound from the launcher's pipe: whole frames reach the ring in order
 // however the reads fall, a recording cut part way through a frame costs
 // that frame only, and the vis is woken only by what it would see.
-#include "sound/pipe_framing.h"
+#include "sound/live/pipe_framing.h"
 
 #include "numbered_frames.h"
 

@@ -1,5 +1,5 @@
 // Playlists: which lines are files, and where a relative one lies.
-#include "sound/playlist.h"
+#include "sound/files/playlist.h"
 
 #include <gtest/gtest.h>
 

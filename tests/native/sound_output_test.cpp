@@ -3,7 +3,7 @@
 // once it is done with it, a device that stops taking sound or stops
 // playing it is let go and the clock carries on from where it had got to,
 // and its 32-bit count becomes the play position past its wrap.
-#include "sound/sound_output.h"
+#include "sound/device/sound_output.h"
 
 #include "numbered_frames.h"
 

@@ -1,7 +1,7 @@
 // The decoded ring between a file's decoder and the vis: the vis sees what
 // a whole decoded file would show it, never a frame written over, and what
 // the decoder had not yet decoded is silence it counts.
-#include "sound/stream_ring.h"
+#include "sound/stream/stream_ring.h"
 
 #include "numbered_frames.h"
 

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 namespace {
@@ -113,6 +114,74 @@ TEST_F(DemoProgram, BurstsComeOnEachSideInTurn)
         EXPECT_EQ(largestTopByte(quiet, start + 0.01, start + 0.24), 0) << burst;
         EXPECT_LT(meanTopByte(loud, start + 0.2, start + 0.24), meanTopByte(loud, start + 0.01, start + 0.05) / 10)
             << "burst " << burst << " decays";
+    }
+}
+
+// A target that takes a given number of frames, then says stop: the run
+// ending (why empty) or a failure (why set), as the decoder thread's ring does.
+struct CountingTarget {
+    int sampleRate = 0, channels = 0, bitsPerSample = 0;
+    long long taken = 0, stopAfter = 0;
+    std::string failure;  // given as why once stopAfter frames are taken; empty: the run ends
+    std::string formatFailure;
+    std::vector<unsigned char> firstBytes;
+};
+
+bool takeFormat(void *context, int sampleRate, int channels, int bitsPerSample, std::string &why)
+{
+    auto &target = *static_cast<CountingTarget *>(context);
+    target.sampleRate = sampleRate;
+    target.channels = channels;
+    target.bitsPerSample = bitsPerSample;
+    why = target.formatFailure;
+    return why.empty();
+}
+
+bool takeFrames(void *context, const unsigned char *frames, long long count, std::string &why)
+{
+    auto &target = *static_cast<CountingTarget *>(context);
+    if (target.firstBytes.empty()) target.firstBytes.assign(frames, frames + count * 4);
+    if (target.taken >= target.stopAfter) {
+        why = target.failure;
+        return false;
+    }
+    target.taken += count;
+    return true;
+}
+
+TEST_F(DemoProgram, DecodesAgainAndAgainUntilTheTargetSaysStop)
+{
+    const SoundEntry entry{std::wstring(), "the built-in program"};
+    struct Row {
+        const char *formatFailure, *failure;
+        long long stopAfter;
+        bool decoded;
+        const char *error;
+    } rows[] = {
+        {"", "", 3 * demoFrameCount, true, ""},
+        {"", "no room", 0, false, "no room"},
+        {"no memory", "", 0, false, "'the built-in program': no memory"},
+    };
+    for (const Row &row : rows) {
+        CountingTarget counted;
+        counted.stopAfter = row.stopAfter;
+        counted.failure = row.failure;
+        counted.formatFailure = row.formatFailure;
+        DecodeTarget target;
+        target.context = &counted;
+        target.format = takeFormat;
+        target.frames = takeFrames;
+        EXPECT_EQ(decodeDemoProgram(entry, target), row.decoded) << row.error;
+        EXPECT_EQ(target.error, row.error);
+        EXPECT_EQ(counted.sampleRate, 44100);
+        EXPECT_EQ(counted.channels, 2);
+        EXPECT_EQ(counted.bitsPerSample, 16);
+        EXPECT_EQ(target.framesGiven, counted.taken) << row.error;
+        if (row.decoded) {
+            EXPECT_EQ(counted.taken, 3 * demoFrameCount) << "the whole program, three times";
+            ASSERT_EQ(counted.firstBytes.size(), bytes.size());
+            EXPECT_EQ(counted.firstBytes, bytes) << "the program as written, unchanged";
+        }
     }
 }
 

@@ -133,6 +133,23 @@ timed_out() {
     exit 124
 }
 
+# Runs the function named on the way out, however it comes: Ctrl+C and a
+# termination exit too, with the status a shell gives them.
+clean_up_on_exit() {
+    # shellcheck disable=SC2064 # the name is meant to be fixed now
+    trap "$1" EXIT
+    trap 'exit 130' INT
+    trap 'exit 143' TERM
+}
+
+# Why the guest whose run folder is DIR stopped, or never started: the
+# kernel's or init's last word, else qemu's.
+last_word() {
+    said=$(grep -ah -e 'Kernel panic' -e '^guest: ' "$1/console" 2>/dev/null | tail -n 1)
+    [ -n "$said" ] || said=$(sed '/^$/d' "$1/qemu.log" "$1/console" 2>/dev/null | tail -n 1)
+    printf '%s' "$said"
+}
+
 # The guest's 9p server implements no locks, so two guests (or a guest and
 # the host) writing one folder, such as a Wine prefix, could not keep out of
 # each other's way. A shared folder is therefore held by one command at a
@@ -205,9 +222,7 @@ if [ -z "$serve" ] && [ -n "$server" ] && serving "$server" && served_shares_cov
         fi
         rm -rf "$job"
     }
-    trap give_up EXIT
-    trap 'exit 130' INT
-    trap 'exit 143' TERM
+    clean_up_on_exit give_up
     lock_shares
     job_file=$job/job
     write_job "$@"
@@ -254,9 +269,7 @@ else
         done
         rm -rf "$run"
     }
-    trap cleanup EXIT
-    trap 'exit 130' INT
-    trap 'exit 143' TERM
+    clean_up_on_exit cleanup
     lock_shares
     job_file=$run/ctl/job
     write_job "$@"
@@ -318,8 +331,7 @@ if [ -n "$serve" ]; then
     limit=${timeout:-600}
     while ! serving "$run"; do
         if ! kill -0 "$qemu_pid" 2>/dev/null || [ "$(date +%s)" -ge $((started + limit)) ]; then
-            why=$(grep -ah -e 'Kernel panic' -e '^guest: ' "$run/console" 2>/dev/null | tail -n 1)
-            [ -n "$why" ] || why=$(sed '/^$/d' "$run/qemu.log" "$run/console" 2>/dev/null | tail -n 1)
+            why=$(last_word "$run")
             stop_served "$run"
             die "the served guest did not start: $why"
         fi
@@ -356,10 +368,7 @@ status=$(cat "$run/ctl/status" 2>/dev/null)
 case $status in
 '' | *[!0-9]*)
     [ -n "$timeout" ] && [ "$qemu_status" -eq 124 ] && timed_out "while the command ran"
-    # The kernel's or init's last word, else qemu's.
-    why=$(grep -ah -e 'Kernel panic' -e '^guest: ' "$run/console" 2>/dev/null | tail -n 1)
-    [ -n "$why" ] || why=$(sed '/^$/d' "$run/qemu.log" "$run/console" 2>/dev/null | tail -n 1)
-    echo "guest-run: the guest stopped before the command ended (qemu status $qemu_status): $why" >&2
+    echo "guest-run: the guest stopped before the command ended (qemu status $qemu_status): $(last_word "$run")" >&2
     exit 125
     ;;
 esac

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -108,9 +109,21 @@ protected:
         folder = player.folder;
         ASSERT_FALSE(player.plugin.empty());
     }
-    HostResult run(const std::string &arguments) { return player.run("--mute " + arguments); }
+    // Timed by this test's own clock, from before the host starts to after
+    // it is gone: no run can fit more of the host's clock than runMs.
+    HostResult run(const std::string &arguments)
+    {
+        const auto start = std::chrono::steady_clock::now();
+        HostResult result = player.run("--mute " + arguments);
+        runMs = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+        return result;
+    }
+    // The most renders a module whose frames are 25 ms apart can give in
+    // runMs: the first at once, then at most one a period.
+    long long mostRenders() const { return runMs / 25 + 2; }
     StandInPlayer player;
     std::string folder;
+    long long runMs = 0;
 };
 
 // Everything a run of one module must show, whatever ends it.
@@ -189,9 +202,11 @@ TEST_F(HostWithFake, MonoTwentyFourBitFileRunsToItsEnd)
     ASSERT_GE(log.size(), 3u);
     expectOneThread(log);
     EXPECT_EQ(log.back().at("call"), "quit");
+    // The file plays on the host's clock, so the run lasts its second
+    // however busy the machine; frames follow that clock, however few.
     const int renders = static_cast<int>(log.size()) - 2;
-    EXPECT_GE(renders, 20) << "a one-second file at 25 ms a frame";
-    EXPECT_LE(renders, 45);
+    EXPECT_GE(runMs, 1000) << "a run that ended before the file did";
+    EXPECT_LE(renders, mostRenders()) << "frames faster than the clock allows in " << runMs << " ms";
     for (size_t i = 1; i + 1 < log.size(); ++i) {
         EXPECT_EQ(number(log[i], "channels"), 1);
         EXPECT_EQ(number(log[i], "ramp"), 1);
@@ -221,7 +236,13 @@ TEST_F(HostWithFake, QuitMessageEndsTheModuleAndTheNextStartsNormally)
     const std::string sequence = calls(log);
     EXPECT_EQ(sequence.substr(0, 6), "[rrr][") << sequence;
     EXPECT_EQ(sequence.back(), ']');
-    EXPECT_GE(sequence.size(), 6u + 10u) << "the second module rendered for its half second: " << sequence;
+    EXPECT_EQ(std::count(sequence.begin(), sequence.end(), '['), 2) << sequence;
+    // A WM_QUIT left over would end the second module before its first
+    // frame. Its half second runs on the host's clock, within the test's.
+    const long long secondRenders = static_cast<long long>(sequence.size()) - 7;
+    EXPECT_GE(secondRenders, 1) << sequence;
+    EXPECT_LE(secondRenders, mostRenders()) << "frames faster than the clock allows in " << runMs << " ms";
+    EXPECT_GE(runMs, 500);
     expectOneThread(log);
 }
 
@@ -229,16 +250,18 @@ TEST_F(HostWithFake, EscOrClosingThePlayerWindowEndsTheWholeRun)
 {
     for (const char *module : {"6", "7"}) {
         DeleteFileA((folder + "fake_vis_log.txt").c_str());
-        const HostResult result = run(std::string("--module ") + module + ",0 --seconds 5");
+        const DWORD limitMs = stretched(10000);
+        const HostResult result =
+            run(std::string("--module ") + module + ",0 --seconds " + std::to_string(limitMs / 1000));
         EXPECT_EQ(result.exitCode, 0u) << module << result.out << result.err;
         const std::vector<LogLine> log = readLog(folder);
         const std::string sequence = calls(log);
-        // The request ends the run long before the 5 s (200 frames) it was
-        // given, however busy the machine, and the module after it never
-        // starts: the whole run ended, not the module. The request crosses
-        // two threads, so how many frames it takes is the scheduler's.
+        // The request ends the run long before the module's time is up, and
+        // the module after it never starts: the whole run ended, not the
+        // module. The request crosses two threads, so how many frames it
+        // takes is the scheduler's; a run left to its time lasts it at least.
         EXPECT_EQ(sequence.substr(0, 4), "[rrr") << module << ": " << sequence;
-        EXPECT_LT(sequence.size(), 100u) << module << ": " << sequence;
+        EXPECT_LT(runMs, static_cast<long long>(limitMs / 2)) << module << ": " << sequence;
         EXPECT_EQ(std::count(sequence.begin(), sequence.end(), '['), 1) << module << ": " << sequence;
         EXPECT_EQ(sequence.back(), ']') << module << ": " << sequence;
         expectOneThread(log);

@@ -1,5 +1,7 @@
 #include "text/wide_text.h"
 
+#include "text/utf8_check.h"
+
 #include <windows.h>
 
 namespace {
@@ -34,6 +36,6 @@ std::string utf8Text(const std::wstring &wide)
 
 std::string playlistTextAsUtf8(const std::string &bytes)
 {
-    if (bytes.empty() || !widened(bytes, CP_UTF8, MB_ERR_INVALID_CHARS).empty()) return bytes;
+    if (isUtf8(bytes)) return bytes;
     return utf8Text(widened(bytes, CP_ACP, 0));
 }

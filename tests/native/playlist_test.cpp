@@ -40,6 +40,8 @@ TEST(Playlist, FileUrisAreFilesAndOtherUrlsAreNot)
         {"file://localhost/D:/x.ogg", {"D:/x.ogg", true}},
         {"file://server/share/100%25.wav", {"//server/share/100%.wav", true}},
         {"file:///tmp/50%.wav", {"/tmp/50%.wav", true}},  // a bare percent stays
+        {"file://localhost", {"file://localhost", false}},  // no path: no file
+        {"file://", {"file://", false}},
         {"http://radio.example/live", {"http://radio.example/live", false}},
         {"HTTPS://x.example/a.mp3", {"HTTPS://x.example/a.mp3", false}},
         {"C://odd/but/a/drive.mp3", {"C://odd/but/a/drive.mp3", true}},  // one letter: a drive, no scheme

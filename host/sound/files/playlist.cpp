@@ -110,9 +110,12 @@ std::vector<PlaylistEntry> playlistEntries(const std::string &text, const std::s
             const size_t scheme = schemeEnd(line);
             if (scheme == std::string::npos)
                 entries.push_back({isAbsolute(line) ? line : folder + line, true});
-            else if (sameIgnoringCase(line.substr(0, scheme), "file"))
-                entries.push_back({filePath(line.substr(scheme + 3)), true});
-            else
+            else if (sameIgnoringCase(line.substr(0, scheme), "file")) {
+                // One naming no path names no file: an empty path would
+                // stand for the built-in program.
+                const std::string path = filePath(line.substr(scheme + 3));
+                entries.push_back({path.empty() ? line : path, !path.empty()});
+            } else
                 entries.push_back({line, false});
         }
         at = end + 1;

@@ -24,7 +24,7 @@ struct PlaylistEntry {
 // extended format's notes) and blank lines left out, a byte-order mark,
 // either kind of line end and the spaces around a path taken off. A
 // file:// URI is the file it names (percent-escapes decoded; a host other
-// than localhost is a network share). A path that is not absolute (a
-// drive, or a leading slash or backslash) is taken from folder, the
-// playlist's own folder.
+// than localhost is a network share; one naming no path is no local file).
+// A path that is not absolute (a drive, or a leading slash or backslash)
+// is taken from folder, the playlist's own folder.
 std::vector<PlaylistEntry> playlistEntries(const std::string &text, const std::string &folder);
